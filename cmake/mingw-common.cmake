@@ -1,0 +1,13 @@
+# Shared part of the mingw-w64 toolchain files (posix thread model). NXR_MINGW_TRIPLE is set by
+# the including file.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_C_COMPILER ${NXR_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${NXR_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${NXR_MINGW_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${NXR_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# Windows test programs run under Wine.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
