@@ -65,3 +65,33 @@ function(nxr_add_fuzzer name)
   file(MAKE_DIRECTORY ${work})
   add_test(NAME ${name} COMMAND ${name} ${args} ${work} ${F_CORPUS})
 endfunction()
+
+# nxr_runtime_resources(TARGET): adds the runtime's generated resource script to TARGET (nxr.exe):
+# icon 107, password dialog 150, and BIN 135 (the control), 137 (the bridge movie) and 140 (the
+# key-lock library) when the targets producing them are part of the build.
+function(nxr_runtime_resources target)
+  set(bins "")
+  if(NXR_CONTROL_IMAGE STREQUAL "player")
+    if(TARGET nxrplayer)
+      string(APPEND bins "135 BIN \"$<TARGET_FILE:nxrplayer>\"\n")
+      add_dependencies(${target} nxrplayer)
+    endif()
+  elseif(NOT NXR_CONTROL_IMAGE STREQUAL "none")
+    string(APPEND bins "135 BIN \"${NXR_CONTROL_IMAGE}\"\n")
+  endif()
+  if(TARGET nxr_bridge_movie)
+    string(APPEND bins "137 BIN \"$<TARGET_PROPERTY:nxr_bridge_movie,MOVIE_FILE>\"\n")
+    add_dependencies(${target} nxr_bridge_movie)
+  endif()
+  if(TARGET dwlGina2)
+    string(APPEND bins "140 BIN \"$<TARGET_FILE:dwlGina2>\"\n")
+    add_dependencies(${target} dwlGina2)
+  endif()
+  set(NXR_ICON ${PROJECT_SOURCE_DIR}/runtime/resources/nxr.ico)
+  set(NXR_BIN_RESOURCES "${bins}")
+  configure_file(${PROJECT_SOURCE_DIR}/runtime/resources/nxr.rc.in
+                 ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc.in @ONLY)
+  file(GENERATE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc
+       INPUT ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc.in)
+  target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
+endfunction()

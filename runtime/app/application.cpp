@@ -1,0 +1,202 @@
+#include "app/application.h"
+
+#include <commctrl.h>
+#include <mmsystem.h>
+
+#include "app/display_modes.h"
+#include "app/work_folder.h"
+#include "support/platform.h"
+#include "support/text.h"
+
+namespace nxr {
+
+namespace {
+
+const CLSID kTaskbarListClsid = {0x56FDF344, 0xFD6D, 0x11D0, {0x95, 0x8A, 0x00, 0x60, 0x97, 0xC9, 0xA0, 0x90}};
+const IID kTaskbarListIid = {0x56FDF342, 0xFD6D, 0x11D0, {0x95, 0x8A, 0x00, 0x60, 0x97, 0xC9, 0xA0, 0x90}};
+const CLSID kSpVoiceClsid = {0x96749377, 0x3391, 0x11D2, {0x9E, 0xE3, 0x00, 0xC0, 0x4F, 0x79, 0x73, 0x96}};
+const IID kSpVoiceIid = {0x6C44DF74, 0x72B9, 0x4992, {0xA1, 0xEC, 0xEF, 0x99, 0x6E, 0x04, 0x22, 0xD4}};
+
+// The fallback payload file in the current directory.
+constexpr char16_t kFallbackPayload[] = u"\\~~~~,~b3.exe";
+// The class menu id of the form window class; the executable carries no menu of that id.
+constexpr int kFormClassMenuId = 142;
+
+std::u16string readCurrentDirectory() {
+  wchar_t buffer[2048];
+  const DWORD length = GetCurrentDirectoryW(2048, buffer);
+  return length > 0 && length < 2048 ? fromWide(buffer, length) : std::u16string();
+}
+
+std::u16string readModulePath(HINSTANCE instance) {
+  wchar_t buffer[1024];
+  const DWORD length = GetModuleFileNameW(instance, buffer, 1024);
+  return length > 0 && length < 1024 ? fromWide(buffer, length) : std::u16string();
+}
+
+std::u16string passwordDialogText;  // what the running dialog read from its edit control
+std::u16string passwordDialogCaption;
+
+INT_PTR CALLBACK passwordDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      SetWindowTextW(dialog, asWcstr(passwordDialogCaption));
+      return TRUE;
+    case WM_COMMAND: {
+      const int id = LOWORD(wParam);
+      if (id != IDOK && id != IDCANCEL) return FALSE;
+      wchar_t text[260] = {};
+      const int length = GetDlgItemTextW(dialog, kPasswordEditId, text, 260);
+      passwordDialogText = fromWide(text, length > 0 ? static_cast<size_t>(length) : 0);
+      EndDialog(dialog, id);
+      return TRUE;
+    }
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+INT_PTR runPasswordDialog(HINSTANCE instance, const std::u16string& caption,
+                          std::u16string& entered) {
+  passwordDialogCaption = caption;
+  passwordDialogText.clear();
+  const INT_PTR result = DialogBoxParamW(instance, MAKEINTRESOURCEW(kPasswordDialogId),
+                                         GetDesktopWindow(), passwordDialogProc, 0);
+  entered = passwordDialogText;
+  return result;
+}
+
+Application& Application::instance() {
+  static Application application;
+  return application;
+}
+
+Application::Application() {
+  // The taskbar list is optional: forms work without it.
+  if (SUCCEEDED(CoCreateInstance(kTaskbarListClsid, nullptr, CLSCTX_INPROC_SERVER,
+                                 kTaskbarListIid, taskbarList_.putVoid()))) {
+    taskbarList_->HrInit();
+  }
+}
+
+Application::~Application() {
+  shutdown();
+  taskbarList_.reset();
+}
+
+bool Application::init(HINSTANCE instance) {
+  instance_ = instance;
+  currentDirectory_ = readCurrentDirectory();
+  executablePath_ = readModulePath(instance);
+  if (!readProjectData()) return false;
+  screensaverMode_ = project_.runMode == 1;
+  kioskMode_ = project_.runMode == 2;
+  registerWindowClass();
+  // The movie player control is loaded here once the movie host is part of the runtime.
+  if (project_.passwordEnabled && !askPassword()) return false;
+  workFolder_ = createWorkFolder();
+  if (workFolder_.empty()) return false;
+  // Extension plug-ins are written and loaded here once the script bridge is part of the runtime.
+  createMenus();
+  applyProjectTitle();
+  // The built-in modules are registered and the forms created here once the bridge and the forms
+  // are part of the runtime. Until then a project's form records cannot be shown.
+  if (!project_.forms.empty()) {
+    debugLog(u"nxr: this runtime cannot create forms yet");
+    return false;
+  }
+  createSpeechVoice();
+  if (!DisplayModeList::instance().build()) return false;
+  return true;
+}
+
+bool Application::readProjectData() {
+  if (readProject(executablePath_, project_)) return true;
+  // A failed read may leave part of a record behind; the fallback starts from a fresh one.
+  project_ = ProjectData();
+  return readProject(currentDirectory_ + kFallbackPayload, project_);
+}
+
+void Application::registerWindowClass() {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  // The form window procedure takes over once forms are part of the runtime.
+  windowClass.lpfnWndProc = DefWindowProcW;
+  windowClass.hInstance = instance_;
+  windowClass.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(kApplicationIconId));
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  windowClass.lpszMenuName = MAKEINTRESOURCEW(kFormClassMenuId);
+  windowClass.lpszClassName = asWcstr(std::u16string(kFormWindowClass));
+  RegisterClassExW(&windowClass);
+}
+
+bool Application::askPassword() {
+  std::u16string entered;
+  const INT_PTR button = runPasswordDialog(instance_, project_.title, entered);
+  if (button != IDOK) return false;  // cancelled or closed: silently
+  if (entered == project_.password) return true;
+  showMessageBox(u"Password is incorrect!", project_.title, 0x0100,
+                 nullptr);
+  return false;
+}
+
+void Application::createMenus() {
+  trayMenu_.reset(CreateMenu());
+  contextMenu_.reset(CreateMenu());
+  for (HMENU root : {trayMenu_.get(), contextMenu_.get()}) {
+    AppendMenuW(root, MF_POPUP, reinterpret_cast<UINT_PTR>(CreatePopupMenu()), nullptr);
+  }
+}
+
+void Application::applyProjectTitle() {
+  title_ = project_.title;
+  screensaverMode_ = project_.runMode == 1;
+  kioskMode_ = project_.runMode == 2;
+}
+
+void Application::createSpeechVoice() {
+  // Speech is optional: without a voice the speech method reports failure.
+  CoCreateInstance(kSpVoiceClsid, nullptr, CLSCTX_ALL, kSpVoiceIid, speechVoice_.putVoid());
+}
+
+int Application::runModeFlag() const {
+  if (screensaverMode_) return 1;
+  if (kioskMode_) return 2;
+  return 0;
+}
+
+std::u16string Application::getGlobalVar(const std::u16string& name) const {
+  const SecureValue* value = project_.findGlobalVariable(name);
+  return value ? value->getText() : u"nxr_notfound";
+}
+
+std::u16string Application::getSecureVar(const std::u16string& name) const {
+  const SecureValue* value = project_.findSecureVariable(name);
+  return value ? value->getText() : u"nxr_notfound";
+}
+
+void Application::runMessageLoop() {
+  // Without a main form nothing could ever end the loop: the run is over.
+}
+
+void Application::shutdown() {
+  speechVoice_.reset();
+  removeWorkFolder(workFolder_);
+  workFolder_.clear();
+}
+
+int runApplication(HINSTANCE instance) {
+  InitCommonControls();
+  Application& application = Application::instance();
+  if (!application.init(instance)) return -1;
+  application.runMessageLoop();
+  application.shutdown();
+  DisplayModeList::instance().release();
+  return application.exitCode();
+}
+
+}  // namespace nxr

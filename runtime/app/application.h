@@ -1,0 +1,98 @@
+// The single process-wide object: the project record, the work folder, the menus and the exit code.
+// The entry function drives it: init, the message loop, shutdown.
+#pragma once
+
+#include <windows.h>
+#include <sapi.h>
+#include <shobjidl.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/project_data.h"
+#include "support/win.h"
+
+namespace nxr {
+
+class Application {
+ public:
+  // The process's Application, constructed on first use.
+  static Application& instance();
+
+  // Initialises COM for the thread and creates the shell's taskbar list; both results are ignored.
+  Application();
+  ~Application();
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
+  // The start-up sequence; false ends the process with -1.
+  bool init(HINSTANCE instance);
+  // Runs the message loop until the main form has closed; returns at once without a main form.
+  void runMessageLoop();
+  // The teardown; safe to call twice.
+  void shutdown();
+
+  // 1 for a screensaver build, else 2 for a kiosk build, else 0.
+  int runModeFlag() const;
+  // Stores the project title as the application title and derives the run modes again.
+  void applyProjectTitle();
+  // The decrypted value of the project's global or secure variable, or "nxr_notfound".
+  std::u16string getGlobalVar(const std::u16string& name) const;
+  std::u16string getSecureVar(const std::u16string& name) const;
+
+  HINSTANCE instanceHandle() const { return instance_; }
+  const ProjectData& project() const { return project_; }
+  const std::u16string& currentDirectory() const { return currentDirectory_; }
+  const std::u16string& executablePath() const { return executablePath_; }
+  const std::u16string& workFolder() const { return workFolder_; }
+  const std::u16string& title() const { return title_; }
+  void setTitle(const std::u16string& title) { title_ = title; }
+  bool screensaverMode() const { return screensaverMode_; }
+  bool kioskMode() const { return kioskMode_; }
+  HMENU trayMenu() const { return trayMenu_.get(); }
+  HMENU contextMenu() const { return contextMenu_.get(); }
+  int32_t exitCode() const { return exitCode_; }
+  void setExitCode(int32_t code) { exitCode_ = code; }
+  std::vector<std::u16string>& extractedFiles() { return extractedFiles_; }
+
+ private:
+  bool readProjectData();
+  void registerWindowClass();
+  bool askPassword();
+  void createMenus();
+  void createSpeechVoice();
+
+  ScopedComInitializer com_;
+  ComPtr<ITaskbarList> taskbarList_;
+  HINSTANCE instance_ = nullptr;
+  ProjectData project_;
+  bool screensaverMode_ = false;
+  bool kioskMode_ = false;
+  std::u16string currentDirectory_;
+  std::u16string executablePath_;
+  std::u16string workFolder_;
+  std::u16string title_;
+  ScopedMenu trayMenu_;
+  ScopedMenu contextMenu_;
+  int32_t exitCode_ = 0;
+  ComPtr<ISpVoice> speechVoice_;
+  std::vector<std::u16string> extractedFiles_;
+};
+
+// The name of the frame window class of every form.
+inline constexpr char16_t kFormWindowClass[] = u"NXRBRIX3WINDOW";
+// Resource ids of the executable.
+constexpr int kApplicationIconId = 107;
+constexpr int kPasswordDialogId = 150;
+constexpr int kPasswordEditId = 1000;
+
+// Runs the password dialog with the desktop as owner; returns the button that ended it
+// (IDOK or IDCANCEL, or 0/-1 when the dialog could not run) and the text entered.
+INT_PTR runPasswordDialog(HINSTANCE instance, const std::u16string& caption,
+                          std::u16string& entered);
+
+// The entry function's work: init, loop, shutdown, release of the display modes; the exit code.
+int runApplication(HINSTANCE instance);
+
+}  // namespace nxr
