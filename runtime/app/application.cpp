@@ -5,7 +5,7 @@
 
 #include "app/display_modes.h"
 #include "app/work_folder.h"
-#include "support/platform.h"
+#include "support/message_box.h"
 #include "support/text.h"
 
 namespace nxr {
@@ -139,7 +139,7 @@ bool Application::askPassword() {
   const INT_PTR button = runPasswordDialog(instance_, project_.title, entered);
   if (button != IDOK) return false;  // cancelled or closed: silently
   if (entered == project_.password) return true;
-  showMessageBox(u"Password is incorrect!", project_.title, 0x0100,
+  showMessageBox(u"Password is incorrect!", project_.title, kBoxOk,
                  nullptr);
   return false;
 }
