@@ -124,7 +124,9 @@ struct ProjectData {
   bool read(PayloadReader& reader);
 };
 
-// Opens path, scans for the marker and reads the record after it.
+// Opens path, scans for the marker and reads the record after it into a fresh record.
 bool readProject(const std::u16string& path, ProjectData& project);
+// The same over an open reader, scanning from its current position.
+bool readProject(PayloadReader& reader, ProjectData& project);
 
 }  // namespace nxr
