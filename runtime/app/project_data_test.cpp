@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <any>
+#include <atomic>
+#include <cstdlib>
+#include <new>
 #include <functional>
 #include <cstdio>
 #include <filesystem>
@@ -16,6 +19,24 @@
 #include "app/payload_reader.h"
 #include "app/payload_writer.h"
 #include "support/text.h"
+
+// The largest single allocation the program has asked for since the last reset, so that tests can
+// tell a size check from an allocation that merely happened to succeed.
+static std::atomic<size_t> largestAllocation{0};
+
+void* operator new(size_t size) {
+  size_t seen = largestAllocation.load();
+  while (size > seen && !largestAllocation.compare_exchange_weak(seen, size)) {
+  }
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+// The replaced operator new takes its memory from malloc, so free is the matching release.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+#pragma GCC diagnostic pop
 
 namespace nxr {
 namespace {
@@ -535,6 +556,15 @@ TEST(PrimitiveReading, InvalidUtf8FailsTheText) {
   EXPECT_FALSE(r.readText(text));
 }
 
+// Fields 3 to 11 of a project record, all zero.
+void putProjectTail(PayloadWriter& w) {
+  putRawText(w, {});
+  putRawText(w, {});
+  for (int i = 0; i < 3; ++i) w.writeInt(0);
+  putRawText(w, {});
+  for (int i = 0; i < 3; ++i) w.writeInt(0);
+}
+
 // A declared size far beyond the input fails at once instead of allocating it first; with the
 // allocation these cases would each claim about 2 GB.
 TEST(ForgedSizes, FailWithoutAllocating) {
@@ -544,20 +574,18 @@ TEST(ForgedSizes, FailWithoutAllocating) {
   };
   const std::vector<Case> cases = {
       {"title", [](PayloadWriter& w) { w.writeInt(INT32_MAX); }},
+      {"spare text", [](PayloadWriter& w) {
+         putRawText(w, {});
+         w.writeInt(INT32_MAX - 3);
+       }},
       {"form count",
        [](PayloadWriter& w) {
-         putRawText(w, {});
-         for (int i = 0; i < 3; ++i) w.writeInt(0);
-         putRawText(w, {});
-         for (int i = 0; i < 3; ++i) w.writeInt(0);
+         putProjectTail(w);
          w.writeInt(INT32_MAX);
        }},
       {"movie size",
        [](PayloadWriter& w) {
-         putRawText(w, {});
-         for (int i = 0; i < 3; ++i) w.writeInt(0);
-         putRawText(w, {});
-         for (int i = 0; i < 3; ++i) w.writeInt(0);
+         putProjectTail(w);
          w.writeInt(1);
          w.writeInt(1);  // record version 1: 26 fields before the movie
          putRawText(w, {});
@@ -577,7 +605,9 @@ TEST(ForgedSizes, FailWithoutAllocating) {
     const Bytes padding(1024, 0);
     w.writeBytes(padding.data(), padding.size());
     ProjectData p;
+    largestAllocation = 0;
     EXPECT_FALSE(readFromBytes(w.bytes(), p)) << c.label;
+    EXPECT_LT(largestAllocation.load(), 64u * 1024) << c.label;
   }
 }
 
@@ -626,7 +656,10 @@ INSTANTIATE_TEST_SUITE_P(
         MarkerCase{"at_start", {}, true, true},
         MarkerCase{"after_image", asBytes("MZ image bytes"), true, true},
         MarkerCase{"after_broken_partial", concat(partialMarker(5), {0x00}), true, true},
-        MarkerCase{"partial_broken_by_first_byte", partialMarker(7), true, true},
+        MarkerCase{"partial_broken_by_first_byte", partialMarker(6), true, true},
+        // Seven marker bytes and the marker: the first complete marker ends one byte into the
+        // second, and what follows it is no record.
+        MarkerCase{"overlapping_first_marker_wins", partialMarker(7), true, false},
         MarkerCase{"doubled_first_byte", {0x14}, true, true},
         // Across the reader's 64 KiB buffer boundary.
         MarkerCase{"across_buffer", Bytes(65536 - 3, 0x90), true, true}),
