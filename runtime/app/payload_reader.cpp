@@ -125,9 +125,9 @@ int32_t PayloadReader::readBytes(uint8_t* dst, int32_t n) {
 bool PayloadReader::readInt(int32_t& value) {
   uint8_t b[4];
   if (readBytes(b, 4) != 4) return false;
-  value = static_cast<int32_t>(static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
-                               static_cast<uint32_t>(b[2]) << 16 |
-                               static_cast<uint32_t>(b[3]) << 24);
+  value =
+      static_cast<int32_t>(static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
+                           static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24);
   return true;
 }
 

@@ -51,8 +51,8 @@ class RecordWriter {
   void valueMap(int from, const char* name, const std::map<std::u16string, SecureValue>& map) {
     if (!take(from)) return;
     const std::string field = name;
-    const auto& plain = field == "secureVariables" ? plain_.secureVariables
-                                                   : plain_.globalVariables;
+    const auto& plain =
+        field == "secureVariables" ? plain_.secureVariables : plain_.globalVariables;
     w_.writeInt(static_cast<int32_t>(map.size()));
     for (const auto& [key, value] : map) {
       w_.writeText(key);

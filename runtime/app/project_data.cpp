@@ -44,12 +44,8 @@ class RecordReader {
   void image(int from, const char*, PackedImage& v, int) {
     if (take(from)) ok_ = v.read(r_);
   }
-  void forms(int from, const char*, std::vector<FormRecord>& list) {
-    readList(from, list, 4);
-  }
-  void blobList(int from, const char*, std::vector<EmbeddedBlob>& list) {
-    readList(from, list, 8);
-  }
+  void forms(int from, const char*, std::vector<FormRecord>& list) { readList(from, list, 4); }
+  void blobList(int from, const char*, std::vector<EmbeddedBlob>& list) { readList(from, list, 8); }
   void valueMap(int from, const char*, std::map<std::u16string, SecureValue>& map) {
     readMap(from, map);
   }

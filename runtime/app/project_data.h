@@ -26,7 +26,7 @@ constexpr int32_t kNewestFormRecordVersion = 10;
 
 // An embedded file or extension plug-in library.
 struct EmbeddedBlob {
-  std::vector<uint8_t> stored;  // scrambled with kBlobKeyOffset
+  std::vector<uint8_t> stored;         // scrambled with kBlobKeyOffset
   std::vector<uint8_t> bytes() const;  // a fresh unscrambled copy
   bool read(PayloadReader& reader);
 };

@@ -6,13 +6,13 @@
 #include <algorithm>
 #include <any>
 #include <atomic>
-#include <cstdlib>
-#include <new>
-#include <functional>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <new>
 #include <sstream>
 
 #include "app/payload_format.h"
@@ -61,7 +61,8 @@ void putRawText(PayloadWriter& w, const Bytes& plain) {
     if (513 * b < n) s[513 * b] ^= static_cast<uint8_t>((33 * b + 256 - 110) % 256);
   }
   const size_t r = n % 512;
-  for (size_t j = 0; j < r; ++j) s[512 * (n / 512) + j] ^= static_cast<uint8_t>((r + 33 * j + 256 - 110) % 256);
+  for (size_t j = 0; j < r; ++j)
+    s[512 * (n / 512) + j] ^= static_cast<uint8_t>((r + 33 * j + 256 - 110) % 256);
   w.writeInt(static_cast<int32_t>(n));
   w.writeBytes(s.data(), s.size());
 }
@@ -74,7 +75,9 @@ class Describe {
   void version(const char* n, const int32_t& v) { out << n << "=" << v << "\n"; }
   void integer(int, const char* n, const int32_t& v) { out << n << "=" << v << "\n"; }
   void boolean(int, const char* n, const bool& v) { out << n << "=" << v << "\n"; }
-  void text(int, const char* n, const std::u16string& v) { out << n << "=" << utf16ToUtf8(v) << "\n"; }
+  void text(int, const char* n, const std::u16string& v) {
+    out << n << "=" << utf16ToUtf8(v) << "\n";
+  }
   void data(int, const char* n, const Bytes& v, int) { out << n << "=" << hex(v) << "\n"; }
   void image(int, const char* n, const PackedImage& v, int) {
     out << n << "=" << v.unpackedSize << ":" << hex(v.stored) << "\n";
@@ -198,23 +201,41 @@ class EachField {
   explicit EachField(Op op) : op_(op) {}
   void version(const char*, int32_t&) {}
   template <class T>
-  void integer(int from, const char*, T& v) { op_(from, v); }
+  void integer(int from, const char*, T& v) {
+    op_(from, v);
+  }
   template <class T>
-  void boolean(int from, const char*, T& v) { op_(from, v); }
+  void boolean(int from, const char*, T& v) {
+    op_(from, v);
+  }
   template <class T>
-  void text(int from, const char*, T& v) { op_(from, v); }
+  void text(int from, const char*, T& v) {
+    op_(from, v);
+  }
   template <class T>
-  void data(int from, const char*, T& v, int) { op_(from, v); }
+  void data(int from, const char*, T& v, int) {
+    op_(from, v);
+  }
   template <class T>
-  void image(int from, const char*, T& v, int) { op_(from, v); }
+  void image(int from, const char*, T& v, int) {
+    op_(from, v);
+  }
   template <class T>
-  void forms(int from, const char*, T& v) { op_(from, v); }
+  void forms(int from, const char*, T& v) {
+    op_(from, v);
+  }
   template <class T>
-  void blobList(int from, const char*, T& v) { op_(from, v); }
+  void blobList(int from, const char*, T& v) {
+    op_(from, v);
+  }
   template <class T>
-  void valueMap(int from, const char*, T& v) { op_(from, v); }
+  void valueMap(int from, const char*, T& v) {
+    op_(from, v);
+  }
   template <class T>
-  void blobMap(int from, const char*, T& v) { op_(from, v); }
+  void blobMap(int from, const char*, T& v) {
+    op_(from, v);
+  }
   void spareInt(int) {}
   void spareBool(int) {}
   void spareText(int) {}
@@ -322,12 +343,12 @@ void putFormV3(PayloadWriter& w, const Bytes& movie) {
   w.writeInt(0);  // sizeUnit
   w.writeInt(400);
   w.writeInt(300);
-  w.writeInt(1);  // windowKind
-  w.writeInt(4);  // frameStyle
-  w.writeInt(1);  // max
-  w.writeInt(0);  // min
-  w.writeInt(1);  // system menu
-  w.writeInt(2);  // startState
+  w.writeInt(1);                              // windowKind
+  w.writeInt(4);                              // frameStyle
+  w.writeInt(1);                              // max
+  w.writeInt(0);                              // min
+  w.writeInt(1);                              // system menu
+  w.writeInt(2);                              // startState
   for (int i = 0; i < 4; ++i) w.writeInt(1);  // scale, aspect, visible, topmost
   w.writeInt(77);                             // spare
   w.writeInt(78);                             // spare
@@ -574,7 +595,8 @@ TEST(ForgedSizes, FailWithoutAllocating) {
   };
   const std::vector<Case> cases = {
       {"title", [](PayloadWriter& w) { w.writeInt(INT32_MAX); }},
-      {"spare text", [](PayloadWriter& w) {
+      {"spare text",
+       [](PayloadWriter& w) {
          putRawText(w, {});
          w.writeInt(INT32_MAX - 3);
        }},
@@ -675,7 +697,8 @@ TEST(MarkerScan, FromAFileWithAMultiBufferImage) {
   file.push_back(0x55);  // bytes after the record are ignored
   {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    out.write(reinterpret_cast<const char*>(file.data()),
+              static_cast<std::streamsize>(file.size()));
   }
   ProjectData read;
   const std::u16string name = path.u16string();
