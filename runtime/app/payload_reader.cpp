@@ -93,13 +93,16 @@ bool PayloadReader::findMarker() {
   size_t matched = 0;
   for (;;) {
     if (cur_ == end_ && !refill()) return false;
-    const uint8_t byte = *cur_++;
-    if (byte == kPayloadMarker[matched]) {
-      if (++matched == kPayloadMarker.size()) return true;
-    } else {
-      // No proper prefix of the marker is also a suffix of a shorter partial match, so after a
-      // mismatch the byte can only begin a new match.
-      matched = byte == kPayloadMarker[0] ? 1 : 0;
+    // Byte by byte through the buffered bytes.
+    while (cur_ != end_) {
+      const uint8_t byte = *cur_++;
+      if (byte == kPayloadMarker[matched]) {
+        if (++matched == kPayloadMarker.size()) return true;
+      } else {
+        // No proper prefix of the marker is also a suffix of a shorter partial match, so after
+        // a mismatch the byte can only begin a new match.
+        matched = byte == kPayloadMarker[0] ? 1 : 0;
+      }
     }
   }
 }

@@ -231,13 +231,14 @@ std::optional<std::vector<uint8_t>> ProjectData::unpackTrayIcon() const {
 }
 
 bool ProjectData::read(PayloadReader& reader) {
+  *this = ProjectData{};
   RecordReader fields(reader);
   visitProjectData(fields, *this);
   return fields.ok();
 }
 
 bool readProject(PayloadReader& reader, ProjectData& project) {
-  project = ProjectData{};
+  project = ProjectData{};  // a record without a marker is fresh as well
   return reader.findMarker() && project.read(reader);
 }
 

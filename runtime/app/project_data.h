@@ -120,7 +120,8 @@ struct ProjectData {
   std::optional<std::vector<uint8_t>> unpackSplash() const;
   std::optional<std::vector<uint8_t>> unpackTrayIcon() const;
 
-  // Reads the record that follows the marker; fields above formatVersion keep their defaults.
+  // Reads the record that follows the marker into a fresh record; fields above formatVersion
+  // keep their defaults. On failure the fields and items read before the failure stay.
   bool read(PayloadReader& reader);
 };
 
