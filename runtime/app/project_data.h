@@ -26,7 +26,7 @@ constexpr int32_t kNewestFormRecordVersion = 10;
 
 // An embedded file or extension plug-in library.
 struct EmbeddedBlob {
-  std::vector<uint8_t> stored;  // scrambled with kBlobKeyOffset
+  std::vector<uint8_t> stored;         // scrambled with kBlobKeyOffset
   std::vector<uint8_t> bytes() const;  // a fresh unscrambled copy
   bool read(PayloadReader& reader);
 };
@@ -120,11 +120,14 @@ struct ProjectData {
   std::optional<std::vector<uint8_t>> unpackSplash() const;
   std::optional<std::vector<uint8_t>> unpackTrayIcon() const;
 
-  // Reads the record that follows the marker; fields above formatVersion keep their defaults.
+  // Reads the record that follows the marker into a fresh record; fields above formatVersion
+  // keep their defaults. On failure the fields and items read before the failure stay.
   bool read(PayloadReader& reader);
 };
 
-// Opens path, scans for the marker and reads the record after it.
+// Opens path, scans for the marker and reads the record after it into a fresh record.
 bool readProject(const std::u16string& path, ProjectData& project);
+// The same over an open reader, scanning from its current position.
+bool readProject(PayloadReader& reader, ProjectData& project);
 
 }  // namespace nxr
