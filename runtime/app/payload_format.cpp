@@ -2,6 +2,20 @@
 
 namespace nxr {
 
+namespace {
+// The marker XORed with 0xA5. The mask is read through a volatile so that the compiler cannot
+// fold the plain marker back into the image.
+constexpr std::array<uint8_t, 8> kMaskedMarker = {0xB1, 0xAC, 0xB6, 0xEC, 0xEC, 0xB6, 0xAC, 0xB1};
+volatile uint8_t markerMask = 0xA5;
+}  // namespace
+
+std::array<uint8_t, 8> payloadMarker() {
+  std::array<uint8_t, 8> marker;
+  const uint8_t mask = markerMask;
+  for (size_t i = 0; i < marker.size(); ++i) marker[i] = kMaskedMarker[i] ^ mask;
+  return marker;
+}
+
 void scrambleText(uint8_t* bytes, size_t n) {
   const size_t blocks = n / 512;
   const size_t tail = n % 512;

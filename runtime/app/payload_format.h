@@ -17,8 +17,9 @@
 
 namespace nxr {
 
-// The eight bytes in front of the project record.
-constexpr std::array<uint8_t, 8> kPayloadMarker = {0x14, 0x09, 0x13, 0x49, 0x49, 0x13, 0x09, 0x14};
+// The eight bytes in front of the project record. The runtime image itself must not contain them
+// (its own scan would stop there), so the program keeps them masked and unmasks them on use.
+std::array<uint8_t, 8> payloadMarker();
 
 // Text scrambling (its own inverse). Whole 512-byte blocks have one byte changed each, at
 // position 513 * b; the bytes of the last partial block are all changed.

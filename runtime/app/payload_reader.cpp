@@ -90,18 +90,19 @@ int64_t PayloadReader::remaining() const {
 }
 
 bool PayloadReader::findMarker() {
+  const std::array<uint8_t, 8> marker = payloadMarker();
   size_t matched = 0;
   for (;;) {
     if (cur_ == end_ && !refill()) return false;
     // Byte by byte through the buffered bytes.
     while (cur_ != end_) {
       const uint8_t byte = *cur_++;
-      if (byte == kPayloadMarker[matched]) {
-        if (++matched == kPayloadMarker.size()) return true;
+      if (byte == marker[matched]) {
+        if (++matched == marker.size()) return true;
       } else {
         // No proper prefix of the marker is also a suffix of a shorter partial match, so after
         // a mismatch the byte can only begin a new match.
-        matched = byte == kPayloadMarker[0] ? 1 : 0;
+        matched = byte == marker[0] ? 1 : 0;
       }
     }
   }

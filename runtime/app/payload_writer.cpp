@@ -127,7 +127,7 @@ void writeProjectRecord(PayloadWriter& writer, const ProjectData& project,
 
 std::vector<uint8_t> makePayload(const ProjectData& project, const PlainValues& plain) {
   PayloadWriter writer;
-  writer.writeBytes(kPayloadMarker.data(), kPayloadMarker.size());
+  writer.writeBytes(payloadMarker().data(), payloadMarker().size());
   writeProjectRecord(writer, project, plain);
   return writer.take();
 }

@@ -372,7 +372,7 @@ void putFormV3(PayloadWriter& w, const Bytes& movie) {
 
 TEST(HandBuiltRecord, Version4WithAVersion3FormReadsEveryField) {
   PayloadWriter w;
-  w.writeBytes(kPayloadMarker.data(), kPayloadMarker.size());
+  w.writeBytes(payloadMarker().data(), payloadMarker().size());
   putProjectHead(w, 4);
   w.writeInt(1);
   putFormV3(w, asBytes("FWS\x06xyz"));
@@ -423,7 +423,7 @@ TEST(HandBuiltRecord, Version4WithAVersion3FormReadsEveryField) {
 
 TEST(HandBuiltRecord, LaterGlobalVariableOfTheSameNameWins) {
   PayloadWriter w;
-  w.writeBytes(kPayloadMarker.data(), kPayloadMarker.size());
+  w.writeBytes(payloadMarker().data(), payloadMarker().size());
   putProjectHead(w, 9);
   w.writeInt(0);  // forms
   w.writeInt(0);  // plug-ins
@@ -620,7 +620,7 @@ TEST(ForgedSizes, FailWithoutAllocating) {
   };
   for (const Case& c : cases) {
     PayloadWriter w;
-    w.writeBytes(kPayloadMarker.data(), kPayloadMarker.size());
+    w.writeBytes(payloadMarker().data(), payloadMarker().size());
     w.writeInt(1);  // format version
     w.writeInt(0);  // run mode
     c.tail(w);
@@ -661,7 +661,10 @@ TEST_P(MarkerScan, FindsTheFirstCompleteMarker) {
   }
 }
 
-Bytes partialMarker(size_t n) { return Bytes(kPayloadMarker.begin(), kPayloadMarker.begin() + n); }
+Bytes partialMarker(size_t n) {
+  const auto marker = payloadMarker();
+  return Bytes(marker.begin(), marker.begin() + n);
+}
 
 Bytes concat(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());

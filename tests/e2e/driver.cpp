@@ -44,6 +44,10 @@ DWORD AppProcess::waitForExit(DWORD timeoutMs) {
   return code;
 }
 
+bool AppProcess::hasExited(DWORD waitMs) const {
+  return !process_ || WaitForSingleObject(process_, waitMs) == WAIT_OBJECT_0;
+}
+
 namespace {
 
 struct WindowSearch {

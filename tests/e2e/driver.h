@@ -28,6 +28,8 @@ class AppProcess {
   // Waits for a visible top-level window of this process with the given class and caption.
   HWND waitForWindow(const std::wstring& className, const std::wstring& caption,
                      DWORD timeoutMs = 20000);
+  // Waits up to waitMs for the process to end, without killing it.
+  bool hasExited(DWORD waitMs) const;
   // Whether any visible top-level window of this process exists now.
   bool hasVisibleWindow() const;
 

@@ -507,13 +507,14 @@ bool loadProject(const std::filesystem::path& toml, int32_t formatVersion, int32
 
 std::string checkRuntimeImage(const Bytes& image) {
   if (image.empty()) return "the runtime image is empty";
+  const auto marker = payloadMarker();
   const auto at =
-      std::search(image.begin(), image.end(), kPayloadMarker.begin(), kPayloadMarker.end());
+      std::search(image.begin(), image.end(), marker.begin(), marker.end());
   if (at != image.end()) {
     return "the runtime image contains the payload marker at offset " +
            std::to_string(at - image.begin()) + "; the runtime would read its record from there";
   }
-  if (image.back() == kPayloadMarker[0]) {
+  if (image.back() == marker[0]) {
     return "the runtime image ends in the byte 0x14, which would begin a false marker";
   }
   return {};

@@ -137,7 +137,8 @@ TEST_F(PackTest, BuildsEveryKeyIntoTheRecord) {
   const Bytes runtime = get("nxr.exe");
   ASSERT_GT(app.size(), runtime.size() + 8);
   EXPECT_TRUE(std::equal(runtime.begin(), runtime.end(), app.begin()));
-  EXPECT_TRUE(std::equal(kPayloadMarker.begin(), kPayloadMarker.end(),
+  const auto marker = payloadMarker();
+  EXPECT_TRUE(std::equal(marker.begin(), marker.end(),
                          app.begin() + static_cast<std::ptrdiff_t>(runtime.size())));
 
   const ProjectData p = readBack();
@@ -287,7 +288,8 @@ TEST_F(PackTest, RefusesRuntimeImagesThatWouldMisleadTheScan) {
     const char* message;
   };
   Bytes withMarker = asBytes("MZ");
-  withMarker.insert(withMarker.end(), kPayloadMarker.begin(), kPayloadMarker.end());
+  const auto marker = payloadMarker();
+  withMarker.insert(withMarker.end(), marker.begin(), marker.end());
   withMarker.push_back(0);
   const std::vector<Case> cases = {{withMarker, "contains the payload marker at offset 2"},
                                    {asBytes("MZ\x14"), "ends in the byte 0x14"},
