@@ -14,14 +14,15 @@ struct SavedWindow {
 
 constexpr int kMaxWindows = 8;
 struct ItemState {
+  explicit ItemState(int32_t itemCode) : code(itemCode) {}
   int32_t code;
   bool disabled = false;
   int count = 0;
   SavedWindow windows[kMaxWindows];
 };
 
-ItemState items[] = {{2}, {3}, {5}};
-ItemState icons{0};
+ItemState items[] = {ItemState(2), ItemState(3), ItemState(5)};
+ItemState icons(0);
 SRWLOCK itemsLock = SRWLOCK_INIT;
 
 LPTOP_LEVEL_EXCEPTION_FILTER previousFilter = nullptr;
