@@ -252,9 +252,57 @@ TEST(KeyLockExports, AllEntryPointsResolveByPlainName) {
   FreeLibrary(module);
 }
 
-TEST_F(KeyLock, ProbeSyntheticInputReachesWindow) {
-  std::vector<Received> got = deliver(keyStroke('A', 0));
-  EXPECT_TRUE(pressArrived(got, 'A')) << describe(got);
+// One combination switched off, and key strokes that it must swallow or let through.
+struct Stroke {
+  WORD virtualKey;
+  int held;
+  bool swallowed;
+};
+struct KeyCase {
+  const char* name;
+  int32_t virtualKey;
+  int32_t modifiers;
+  std::vector<Stroke> strokes;
+};
+
+const std::vector<KeyCase> kKeyCases = {
+    {"AltTab", VK_TAB, kWlModAlt,
+     {{VK_TAB, kAlt, true}, {VK_TAB, kAlt | kShift, true}, {VK_TAB, kCtrl | kAlt, true},
+      {VK_TAB, 0, false}, {VK_TAB, kCtrl, false}}},
+    {"AltF4", VK_F4, kWlModAlt, {{VK_F4, kAlt, true}, {VK_F4, 0, false}, {'X', kAlt, false}}},
+    {"AltEsc", VK_ESCAPE, kWlModAlt,
+     {{VK_ESCAPE, kAlt, true}, {VK_ESCAPE, 0, false}, {VK_ESCAPE, kCtrl, false}}},
+    {"CtrlEsc", VK_ESCAPE, kWlModCtrl,
+     {{VK_ESCAPE, kCtrl, true}, {VK_ESCAPE, 0, false}, {VK_ESCAPE, kAlt, false}}},
+    {"AppKey", VK_APPS, kWlModNone,
+     {{VK_APPS, 0, true}, {VK_APPS, kShift, true}, {'A', 0, false}}},
+    {"CtrlAltDel", VK_DELETE, kWlModCtrlAlt,
+     {{VK_DELETE, kCtrl | kAlt, true}, {VK_DELETE, kCtrl, false}, {VK_DELETE, 0, false}}},
+    {"WindowsKeys", 0, kWlModWin,
+     {{VK_LWIN, 0, true}, {VK_RWIN, 0, true}, {'A', 0, false}}},
+    {"WinD", 'D', kWlModWin, {{'D', kWin, true}, {'D', 0, false}, {'D', kCtrl, false}}},
+};
+
+TEST_F(KeyLock, CombinationsAreSwallowedWhileOffAndPassWhenOnAgain) {
+  for (const KeyCase& c : kKeyCases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(library.disableKey(0, c.virtualKey, c.modifiers, 1));
+    EXPECT_TRUE(library.isKeyDisabled(c.virtualKey, c.modifiers));
+    for (const Stroke& stroke : c.strokes) {
+      std::vector<Received> got = deliver(keyStroke(stroke.virtualKey, stroke.held));
+      EXPECT_EQ(pressArrived(got, stroke.virtualKey), !stroke.swallowed)
+          << "key " << stroke.virtualKey << " held " << stroke.held << ": " << describe(got);
+      // A swallowed press takes its release with it; a stroke that passes arrives whole.
+      EXPECT_EQ(releaseArrived(got, stroke.virtualKey), !stroke.swallowed) << describe(got);
+    }
+    ASSERT_TRUE(library.disableKey(0, c.virtualKey, c.modifiers, 0));
+    EXPECT_FALSE(library.isKeyDisabled(c.virtualKey, c.modifiers));
+    for (const Stroke& stroke : c.strokes) {
+      std::vector<Received> got = deliver(keyStroke(stroke.virtualKey, stroke.held));
+      EXPECT_TRUE(pressArrived(got, stroke.virtualKey))
+          << "key " << stroke.virtualKey << " held " << stroke.held << ": " << describe(got);
+    }
+  }
 }
 
 }  // namespace
