@@ -1,7 +1,7 @@
 #include "desktop_items.h"
 
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 namespace nxr::keylock {
 namespace {
@@ -93,14 +93,17 @@ void collectWindows(ItemState& state) {
       add(state, tray);
       forEachTopLevel(L"Shell_SecondaryTrayWnd", [&](HWND window) { add(state, window); });
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
 void hideWindows(ItemState& state, bool disable) {
   for (int i = 0; i < state.count; ++i) {
     SavedWindow& saved = state.windows[i];
-    saved.visible = IsWindowVisible(saved.window) != FALSE;
+    // The window's own visibility, not its parent's: a part inside another hidden part is still
+    // to be shown again with it.
+    saved.visible = (GetWindowLongPtrW(saved.window, GWL_STYLE) & WS_VISIBLE) != 0;
     saved.enabled = IsWindowEnabled(saved.window) != FALSE;
     if (disable) EnableWindow(saved.window, FALSE);
     ShowWindow(saved.window, SW_HIDE);
@@ -114,7 +117,8 @@ void restoreWindows(ItemState& state, RestoreContext context) {
     const SavedWindow& saved = state.windows[i];
     if (!IsWindow(saved.window)) continue;  // the shell has been restarted meanwhile
     bool ownThread = GetWindowThreadProcessId(saved.window, nullptr) == GetCurrentThreadId();
-    bool mayWait = ownThread || (context == RestoreContext::normal && !IsHungAppWindow(saved.window));
+    bool mayWait =
+        ownThread || (context == RestoreContext::normal && !IsHungAppWindow(saved.window));
     if (saved.visible) {
       if (mayWait) {
         ShowWindow(saved.window, SW_SHOWNA);

@@ -103,9 +103,7 @@ int32_t __stdcall wlUninstallGina(int32_t) { return notSupported(); }
 int32_t __stdcall wlIsGinaInstalled() { return 0; }
 int32_t __stdcall wlEnableAutologin(int32_t) { return notSupported(); }
 
-int32_t __stdcall wlIsNTSystem() {
-  return systemVersion().dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
+int32_t __stdcall wlIsNTSystem() { return systemVersion().dwPlatformId == VER_PLATFORM_WIN32_NT; }
 
 // On NT systems Ctrl+Alt+Del reaches no hook; only a login library could block it.
 int32_t __stdcall wlNeedGinaInstall() { return wlIsNTSystem(); }
@@ -138,7 +136,8 @@ int32_t __stdcall wlSetKeyState(int32_t virtualKey, int32_t on) {
     stroke.ki.wVk = static_cast<WORD>(virtualKey);
     stroke.ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
   }
-  if (virtualKey == VK_NUMLOCK) strokes[0].ki.dwFlags = strokes[1].ki.dwFlags = KEYEVENTF_EXTENDEDKEY;
+  if (virtualKey == VK_NUMLOCK)
+    strokes[0].ki.dwFlags = strokes[1].ki.dwFlags = KEYEVENTF_EXTENDEDKEY;
   strokes[1].ki.dwFlags |= KEYEVENTF_KEYUP;
   return SendInput(2, strokes, sizeof(INPUT)) == 2;
 }
@@ -146,8 +145,8 @@ int32_t __stdcall wlSetKeyState(int32_t virtualKey, int32_t on) {
 int32_t __stdcall wlIsAdmin() {
   SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
   PSID administrators = nullptr;
-  if (!AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators)) {
+  if (!AllocateAndInitializeSid(&authority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS,
+                                0, 0, 0, 0, 0, 0, &administrators)) {
     return 0;
   }
   BOOL member = FALSE;

@@ -25,8 +25,8 @@ std::atomic<int> blockedCount{0};
 SRWLOCK tableLock = SRWLOCK_INIT;
 
 bool isBlocked(int row, uint32_t virtualKey) {
-  return (blockedBits[row][virtualKey >> 5].load(std::memory_order_relaxed) >>
-          (virtualKey & 31)) & 1;
+  return (blockedBits[row][virtualKey >> 5].load(std::memory_order_relaxed) >> (virtualKey & 31)) &
+         1;
 }
 
 // Notification of swallowed combinations; the hook procedures read only notifyActive.
@@ -45,7 +45,7 @@ constexpr UINT kSwallowedMessage = WM_APP + 1;
 SRWLOCK threadLock = SRWLOCK_INIT;
 HANDLE inputThread = nullptr;
 DWORD inputThreadId = 0;
-std::atomic<bool> endWithoutLoader{false};
+std::atomic<HANDLE> unloadDone{nullptr};  // set by the input thread when it has let go at unloading
 
 // State of the input thread alone: keys whose press was swallowed, so that their release is
 // swallowed too and the application never sees half a key stroke.
@@ -91,7 +91,8 @@ bool swallow(uint32_t virtualKey, bool down, HeldModifiers held) {
   }
   uint32_t reported = virtualKey;
   int row = blockingRow(virtualKey, held);
-  if (row < 0 && (virtualKey == VK_LWIN || virtualKey == VK_RWIN) && isBlocked(kWindowsKeysRow, 0)) {
+  if (row < 0 && (virtualKey == VK_LWIN || virtualKey == VK_RWIN) &&
+      isBlocked(kWindowsKeysRow, 0)) {
     row = kWindowsKeysRow;
     reported = 0;
   }
@@ -119,17 +120,32 @@ LRESULT CALLBACK mouseProc(int code, WPARAM message, LPARAM data) {
     uint32_t button = 0;
     bool down = false;
     switch (message) {
-      case WM_LBUTTONDOWN: down = true; [[fallthrough]];
-      case WM_LBUTTONUP: button = VK_LBUTTON; break;
-      case WM_RBUTTONDOWN: down = true; [[fallthrough]];
-      case WM_RBUTTONUP: button = VK_RBUTTON; break;
-      case WM_MBUTTONDOWN: down = true; [[fallthrough]];
-      case WM_MBUTTONUP: button = VK_MBUTTON; break;
-      case WM_XBUTTONDOWN: down = true; [[fallthrough]];
+      case WM_LBUTTONDOWN:
+        down = true;
+        [[fallthrough]];
+      case WM_LBUTTONUP:
+        button = VK_LBUTTON;
+        break;
+      case WM_RBUTTONDOWN:
+        down = true;
+        [[fallthrough]];
+      case WM_RBUTTONUP:
+        button = VK_RBUTTON;
+        break;
+      case WM_MBUTTONDOWN:
+        down = true;
+        [[fallthrough]];
+      case WM_MBUTTONUP:
+        button = VK_MBUTTON;
+        break;
+      case WM_XBUTTONDOWN:
+        down = true;
+        [[fallthrough]];
       case WM_XBUTTONUP:
         button = HIWORD(event->mouseData) == XBUTTON1 ? VK_XBUTTON1 : VK_XBUTTON2;
         break;
-      default: break;
+      default:
+        break;
     }
     if (button != 0 && swallow(button, down, {keyHeld(VK_MENU), ctrlHeld(), windowsKeyHeld()})) {
       return 1;
@@ -166,7 +182,8 @@ void deliverSwallowed(uint32_t virtualKey, int32_t modifiers) {
             static_cast<int32_t>(virtualKey), modifiers);
       }
       break;
-    case NotifyMode::none: break;
+    case NotifyMode::none:
+      break;
   }
 }
 
@@ -180,9 +197,9 @@ DWORD WINAPI inputThreadMain(void* parameter) {
   MSG msg;
   PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // the thread's message queue
   HMODULE self = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                         GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&keyboardProc), &self);
+  GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCWSTR>(&keyboardProc), &self);
   for (bool& key : swallowedDown) key = false;
   HHOOK keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, keyboardProc, self, 0);
   HHOOK mouseHook = SetWindowsHookExW(WH_MOUSE_LL, mouseProc, self, 0);
@@ -198,7 +215,14 @@ DWORD WINAPI inputThreadMain(void* parameter) {
   }
   if (keyboardHook) UnhookWindowsHookEx(keyboardHook);
   if (mouseHook) UnhookWindowsHookEx(mouseHook);
-  if (endWithoutLoader.load()) TerminateThread(GetCurrentThread(), 0);
+  if (HANDLE done = unloadDone.load()) {
+    // The library is being unloaded and the unloading thread holds the loader lock, which ending
+    // this thread would wait for. Instead the thread tells it that the hooks are gone and, in the
+    // same call, starts waiting for the end of the process: not one more instruction of this
+    // library runs on it once it has been unmapped. The thread stays parked until the process
+    // ends; a normal end (wlExit) lets it go entirely.
+    SignalObjectAndWait(done, GetCurrentProcess(), INFINITE, FALSE);
+  }
   return 0;
 }
 
@@ -311,10 +335,14 @@ void stopInputThread() {
 void stopInputThreadForUnload() {
   HANDLE thread = inputThread;
   if (!thread) return;
-  endWithoutLoader.store(true);
-  PostThreadMessageW(inputThreadId, WM_QUIT, 0, 0);
-  // The thread needs no lock to end; the bound only guards against a listener that hangs.
-  WaitForSingleObject(thread, 5000);
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (done) {
+    unloadDone.store(done);
+    PostThreadMessageW(inputThreadId, WM_QUIT, 0, 0);
+    // The bound only guards against a key listener that hangs on the input thread.
+    WaitForSingleObject(done, 5000);
+    CloseHandle(done);
+  }
   CloseHandle(thread);
   inputThread = nullptr;
   inputThreadId = 0;

@@ -2,9 +2,8 @@
 // live on a thread of their own, so that they keep answering whatever the caller's thread does.
 #pragma once
 
-#include <windows.h>
-
 #include <stdint.h>
+#include <windows.h>
 
 namespace nxr::keylock {
 
@@ -22,8 +21,9 @@ void setNotification(NotifyMode mode, HWND window, UINT message, intptr_t callba
 
 // Ends the input thread and removes the hooks, waiting for the thread.
 void stopInputThread();
-// The same while the loader lock is held (the library is being unloaded): the thread ends itself
-// without the loader's thread-detach step, which would wait for the lock this thread holds.
+// The same while the loader lock is held (the library is being unloaded): the thread removes the
+// hooks and parks itself for the rest of the process instead of ending, because a thread's end
+// waits for the loader lock that the unloading thread holds.
 void stopInputThreadForUnload();
 
 }  // namespace nxr::keylock
