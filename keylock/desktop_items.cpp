@@ -1,7 +1,8 @@
 #include "desktop_items.h"
 
-#include <commctrl.h>
 #include <windows.h>
+// after windows.h
+#include <commctrl.h>
 
 namespace nxr::keylock {
 namespace {

@@ -2,10 +2,11 @@
 // synthetic input (SendInput) goes to a window of this test, and the test checks what the window
 // received. Every test loads the library afresh and unloads it at the end, so unloading is
 // exercised all the time.
+#include <windows.h>
+// after windows.h
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include <shlobj.h>
-#include <windows.h>
 
 #include <atomic>
 #include <string>
