@@ -9,6 +9,7 @@
 #include <shlobj.h>
 
 #include <atomic>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -650,4 +651,86 @@ TEST_F(KeyLock, ToggleKeysAreSetAndRead) {
   EXPECT_EQ(getState(VK_SHIFT) & 2, 0);
 }
 
+// A kiosk process that switches the taskbar and Alt+Tab off and then ends without switching them
+// on again, by ending normally or by crashing; run by ProcessEndRestoresEverything.
+constexpr wchar_t kChildReady[] = L"KeyLockTestChildReady";
+constexpr wchar_t kChildGo[] = L"KeyLockTestChildGo";
+
+LONG WINAPI endOnCrash(EXCEPTION_POINTERS*) { return EXCEPTION_EXECUTE_HANDLER; }
+
+int runKioskChild(const std::string& mode) {
+  // The kiosk's own crash handling, installed before the library: it ends the process without a
+  // debugger (Wine ignores SEM_NOGPFAULTERRORBOX). The library's filter must run before it.
+  if (mode == "crash") SetUnhandledExceptionFilter(endOnCrash);
+  Library library;
+  if (!library.load() || library.disableItem(kWlItemTaskbar, 1) != 1 ||
+      !library.disableKey(0, VK_TAB, kWlModAlt, 1)) {
+    return 3;
+  }
+  HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, kChildReady);
+  HANDLE go = OpenEventW(SYNCHRONIZE, FALSE, kChildGo);
+  if (!ready || !go) return 4;
+  SetEvent(ready);
+  WaitForSingleObject(go, 20000);
+  if (mode == "crash") RaiseException(EXCEPTION_ACCESS_VIOLATION, 0, 0, nullptr);
+  ExitProcess(0);
+}
+
+// Waits for a handle while serving this thread's windows, which the other process changes.
+bool waitPumping(HANDLE handle) {
+  DWORD deadline = GetTickCount() + 20000;  // only against a hang
+  while (static_cast<LONG>(GetTickCount() - deadline) < 0) {
+    if (MsgWaitForMultipleObjects(1, &handle, FALSE, 100, QS_ALLINPUT) == WAIT_OBJECT_0) {
+      pumpMessages();
+      return true;
+    }
+    pumpMessages();
+  }
+  return false;
+}
+
+TEST_F(KeyLock, ProcessEndRestoresEverything) {
+  StandIns parts;
+  focusTestWindow();
+  wchar_t exe[MAX_PATH];
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  for (const char* mode : {"exit", "crash"}) {
+    SCOPED_TRACE(mode);
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, kChildReady);
+    HANDLE go = CreateEventW(nullptr, TRUE, FALSE, kChildGo);
+    std::wstring command =
+        L"\"" + std::wstring(exe) + L"\" --kiosk-child=" + std::wstring(mode, mode + strlen(mode));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION child{};
+    ASSERT_TRUE(CreateProcessW(exe, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &child));
+    ASSERT_TRUE(waitPumping(ready));
+    EXPECT_FALSE(IsWindowVisible(parts.tray));
+    EXPECT_FALSE(IsWindowEnabled(parts.tray));
+    EXPECT_FALSE(pressArrived(deliver(keyStroke(VK_TAB, kAlt)), VK_TAB));
+
+    SetEvent(go);
+    ASSERT_TRUE(waitPumping(child.hProcess));
+    DWORD exitCode = 0;
+    GetExitCodeProcess(child.hProcess, &exitCode);
+    EXPECT_EQ(exitCode == 0, strcmp(mode, "exit") == 0) << exitCode;
+    EXPECT_TRUE(shown(parts.tray));
+    EXPECT_TRUE(pressArrived(deliver(keyStroke(VK_TAB, kAlt)), VK_TAB));
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    CloseHandle(ready);
+    CloseHandle(go);
+  }
+}
+
 }  // namespace
+
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    std::string argument = argv[i];
+    if (argument.rfind("--kiosk-child=", 0) == 0) return runKioskChild(argument.substr(14));
+  }
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
