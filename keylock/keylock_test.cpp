@@ -394,25 +394,47 @@ TEST_F(KeyLock, DisabledCombinationsAreListedAndBadCodesRefused) {
   EXPECT_TRUE(pressArrived(deliver(keyStroke(VK_TAB, kAlt)), VK_TAB));
 }
 
-TEST_F(KeyLock, SwallowedCombinationIsPostedToTheWindowGivenWithIt) {
-  ASSERT_TRUE(library.setKeyPostMessage(0, kNotifyMessage));
-  ASSERT_TRUE(library.disableKey(static_cast<int32_t>(reinterpret_cast<intptr_t>(window)), VK_TAB,
-                                 kWlModAlt, 1));
-  deliver(keyStroke(VK_TAB, kAlt));
-  // The notice is posted from the library's thread after the key was swallowed; wait for it.
-  bool heard = false;
-  for (DWORD deadline = GetTickCount() + 5000; !heard && GetTickCount() < deadline;) {
-    pumpMessages();
-    for (const Received& r : received) {
-      if (r.message == kNotifyMessage) {
-        EXPECT_EQ(r.wParam, static_cast<WPARAM>(VK_TAB));
-        EXPECT_EQ(r.lParam, kWlModAlt);
-        heard = true;
+// The window is named once with the notification or, when that names none, with the combination.
+TEST_F(KeyLock, SwallowedCombinationIsSentOrPostedToTheWindow) {
+  const int32_t windowCode = static_cast<int32_t>(reinterpret_cast<intptr_t>(window));
+  struct NotifyCase {
+    const char* name;
+    decltype(&wlSetKeyPostMessage) Library::*setNotification;
+    int32_t notifyWindow, comboWindow;
+  };
+  for (NotifyCase c :
+       {NotifyCase{"post, window of the combination", &Library::setKeyPostMessage, 0, windowCode},
+        NotifyCase{"post, window of the notification", &Library::setKeyPostMessage, windowCode, 0},
+        NotifyCase{"send, window of the combination", &Library::setKeySendMessage, 0,
+                   windowCode}}) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE((library.*c.setNotification)(c.notifyWindow, kNotifyMessage));
+    ASSERT_TRUE(library.disableKey(c.comboWindow, VK_TAB, kWlModAlt, 1));
+    deliver(keyStroke(VK_TAB, kAlt));
+    // The notice comes from the library's thread after the key was swallowed; wait for it.
+    int heard = 0;
+    for (DWORD deadline = GetTickCount() + 5000; !heard && GetTickCount() < deadline;) {
+      pumpMessages();
+      for (const Received& r : received) {
+        if (r.message == kNotifyMessage) {
+          EXPECT_EQ(r.wParam, static_cast<WPARAM>(VK_TAB));
+          EXPECT_EQ(r.lParam, kWlModAlt);
+          ++heard;
+        }
       }
+      if (!heard) MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
-    if (!heard) MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    EXPECT_EQ(heard, 1);
+    ASSERT_TRUE(library.disableKey(0, VK_TAB, kWlModAlt, 0));
   }
-  EXPECT_TRUE(heard);
+  // Message 0 switches the notification off.
+  ASSERT_TRUE(library.setKeyPostMessage(windowCode, 0));
+  ASSERT_TRUE(library.disableKey(windowCode, VK_TAB, kWlModAlt, 1));
+  // Two rounds, the second one giving a late notice time to arrive.
+  for (int round = 0; round < 2; ++round) {
+    deliver(round == 0 ? keyStroke(VK_TAB, kAlt) : std::vector<INPUT>{});
+    for (const Received& r : received) EXPECT_NE(r.message, kNotifyMessage);
+  }
 }
 
 std::atomic<int32_t> calledKey{-1}, calledModifiers{-1};
