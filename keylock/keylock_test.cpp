@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -249,6 +250,8 @@ std::string describe(const std::vector<Received>& got) {
   return text;
 }
 
+void destroyStandIns();
+
 // One test window for all tests: it records what it receives and has the keyboard focus.
 class KeyLock : public ::testing::Test {
  protected:
@@ -257,6 +260,7 @@ class KeyLock : public ::testing::Test {
     ShowWindow(window, SW_SHOW);
   }
   static void TearDownTestSuite() {
+    destroyStandIns();
     DestroyWindow(window);
     window = nullptr;
   }
@@ -519,8 +523,16 @@ struct StandIns {
 
 bool hiddenAndDisabled(HWND window) { return !IsWindowVisible(window) && !IsWindowEnabled(window); }
 
+// Made once for the test suite: Wine takes a while to destroy a top-level window.
+std::unique_ptr<StandIns> standIns;
+StandIns& sharedStandIns() {
+  if (!standIns) standIns = std::make_unique<StandIns>();
+  return *standIns;
+}
+void destroyStandIns() { standIns.reset(); }
+
 TEST_F(KeyLock, DesktopPartsAreHiddenWhileOffAndComeBackAsTheyWere) {
-  StandIns parts;
+  StandIns& parts = sharedStandIns();
   focusTestWindow();
   struct ItemCase {
     int32_t item;
@@ -556,7 +568,7 @@ TEST_F(KeyLock, DesktopPartsAreHiddenWhileOffAndComeBackAsTheyWere) {
 }
 
 TEST_F(KeyLock, DesktopIconsAreCountedHiddenAndRestored) {
-  StandIns parts;
+  StandIns& parts = sharedStandIns();
   focusTestWindow();
   if (!parts.desktopIsStandIn) GTEST_SKIP() << "the system's desktop is left alone";
   EXPECT_EQ(library.desktopIconCount(), 3);
@@ -570,7 +582,7 @@ TEST_F(KeyLock, DesktopIconsAreCountedHiddenAndRestored) {
 }
 
 TEST_F(KeyLock, UnloadingRestoresEverything) {
-  StandIns parts;
+  StandIns& parts = sharedStandIns();
   focusTestWindow();
   ASSERT_TRUE(library.disableKey(0, VK_TAB, kWlModAlt, 1));
   ASSERT_TRUE(library.disableKey(0, VK_RBUTTON, kWlModNone, 1));
@@ -712,7 +724,7 @@ bool waitPumping(HANDLE handle) {
 }
 
 TEST_F(KeyLock, ProcessEndRestoresEverything) {
-  StandIns parts;
+  StandIns& parts = sharedStandIns();
   focusTestWindow();
   wchar_t exe[MAX_PATH];
   GetModuleFileNameW(nullptr, exe, MAX_PATH);
