@@ -37,9 +37,12 @@ typedef void(__stdcall* WlKeyCallback)(int32_t virtualKey, int32_t modifiers);
 
 // (major << 16) | minor of this library.
 DWLGINA2_API int32_t __stdcall wlVersion();
-// Blocks (on 1) or allows again (on 0) a key combination for the whole desktop. The window, when
-// not 0, receives the notifications of wlSetKeySendMessage/wlSetKeyPostMessage given without a
-// window. Nonzero on success.
+// Blocks (on 1) or allows again (on 0) a key combination for the whole desktop. A blocked
+// combination is swallowed whenever at least its modifiers are held (Alt+Tab also takes
+// Shift+Alt+Tab). Virtual keys 1, 2, 4, 5 and 6 are the mouse buttons. The window, when not 0,
+// receives the notifications of wlSetKeySendMessage/wlSetKeyPostMessage given without a window.
+// Nonzero on success, 0 for an unknown modifier code or key. The hooks see every key stroke
+// except the secure attention sequence: the real Ctrl+Alt+Del always reaches the system.
 DWLGINA2_API int32_t __stdcall wlDisableKey(int32_t window, int32_t virtualKey, int32_t modifiers,
                                             int32_t on);
 // Nonzero when exactly this combination is blocked.
