@@ -32,7 +32,8 @@ enum : int32_t {
 // wlVersion: (major << 16) | minor of this library.
 inline constexpr int32_t kWlLibraryVersion = (2 << 16) | 0;
 
-// Called on the library's own input thread when a blocked combination is pressed.
+// Called on the library's own input thread when a blocked combination is pressed. The hooks are
+// served by the same thread, so the callback must return promptly.
 typedef void(__stdcall* WlKeyCallback)(int32_t virtualKey, int32_t modifiers);
 
 // (major << 16) | minor of this library.
