@@ -131,8 +131,7 @@ STDMETHODIMP FlashControl::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
   return E_NOTIMPL;
 }
 
-STDMETHODIMP FlashControl::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
-                                         DISPID* ids) {
+STDMETHODIMP FlashControl::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
   if (count && (!names || !ids)) return E_POINTER;
   HRESULT result = S_OK;
   for (UINT i = 0; i < count; ++i) {
@@ -162,61 +161,61 @@ STDMETHODIMP FlashControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAM
   HRESULT hr;
 
   // Converts argument i to type t into c.v[i], leaving Invoke on failure.
-#define ARG(i, t)                                         \
+#define ARG(i, t) \
   if (FAILED(hr = args.get(i, t, c.v[i]))) return hr;
   // Properties: get into the result, put from argument 0.
-#define PROP_LONG(dispid, getter, setter)                    \
-  case dispid:                                               \
-    if (put) {                                               \
-      ARG(0, VT_I4);                                         \
-      hr = setter(c.v[0].lVal);                              \
-    } else {                                                 \
-      out->vt = VT_I4;                                       \
-      hr = getter(&out->lVal);                               \
-    }                                                        \
+#define PROP_LONG(dispid, getter, setter) \
+  case dispid:                            \
+    if (put) {                            \
+      ARG(0, VT_I4);                      \
+      hr = setter(c.v[0].lVal);           \
+    } else {                              \
+      out->vt = VT_I4;                    \
+      hr = getter(&out->lVal);            \
+    }                                     \
     break;
-#define PROP_INT(dispid, getter, setter)                     \
-  case dispid:                                               \
-    if (put) {                                               \
-      ARG(0, VT_I4);                                         \
-      hr = setter(int(c.v[0].lVal));                         \
-    } else {                                                 \
-      int value = 0;                                         \
-      hr = getter(&value);                                   \
-      out->vt = VT_I4;                                       \
-      out->lVal = value;                                     \
-    }                                                        \
+#define PROP_INT(dispid, getter, setter) \
+  case dispid:                           \
+    if (put) {                           \
+      ARG(0, VT_I4);                     \
+      hr = setter(int(c.v[0].lVal));     \
+    } else {                             \
+      int value = 0;                     \
+      hr = getter(&value);               \
+      out->vt = VT_I4;                   \
+      out->lVal = value;                 \
+    }                                    \
     break;
-#define PROP_BOOL(dispid, getter, setter)                    \
-  case dispid:                                               \
-    if (put) {                                               \
-      ARG(0, VT_BOOL);                                       \
-      hr = setter(c.v[0].boolVal);                           \
-    } else {                                                 \
-      out->vt = VT_BOOL;                                     \
-      hr = getter(&out->boolVal);                            \
-    }                                                        \
+#define PROP_BOOL(dispid, getter, setter) \
+  case dispid:                            \
+    if (put) {                            \
+      ARG(0, VT_BOOL);                    \
+      hr = setter(c.v[0].boolVal);        \
+    } else {                              \
+      out->vt = VT_BOOL;                  \
+      hr = getter(&out->boolVal);         \
+    }                                     \
     break;
-#define PROP_TEXT(dispid, getter, setter)                    \
-  case dispid:                                               \
-    if (put) {                                               \
-      ARG(0, VT_BSTR);                                       \
-      hr = setter(c.v[0].bstrVal);                           \
-    } else {                                                 \
-      out->vt = VT_BSTR;                                     \
-      hr = getter(&out->bstrVal);                            \
-    }                                                        \
+#define PROP_TEXT(dispid, getter, setter) \
+  case dispid:                            \
+    if (put) {                            \
+      ARG(0, VT_BSTR);                    \
+      hr = setter(c.v[0].bstrVal);        \
+    } else {                              \
+      out->vt = VT_BSTR;                  \
+      hr = getter(&out->bstrVal);         \
+    }                                     \
     break;
-#define READ_ONLY_LONG(dispid, getter)                       \
-  case dispid:                                               \
-    if (put) return DISP_E_MEMBERNOTFOUND;                   \
-    out->vt = VT_I4;                                         \
-    hr = getter(&out->lVal);                                 \
+#define READ_ONLY_LONG(dispid, getter)     \
+  case dispid:                             \
+    if (put) return DISP_E_MEMBERNOTFOUND; \
+    out->vt = VT_I4;                       \
+    hr = getter(&out->lVal);               \
     break;
-#define METHOD0(dispid, method)                              \
-  case dispid:                                               \
-    if (!get) return DISP_E_MEMBERNOTFOUND;                  \
-    hr = method();                                           \
+#define METHOD0(dispid, method)             \
+  case dispid:                              \
+    if (!get) return DISP_E_MEMBERNOTFOUND; \
+    hr = method();                          \
     break;
 
   switch (id) {
@@ -267,16 +266,17 @@ STDMETHODIMP FlashControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAM
       }
       break;
     case 109:  // SetZoomRect(left, top, right, bottom)
-      ARG(0, VT_I4) ARG(1, VT_I4) ARG(2, VT_I4) ARG(3, VT_I4)
-      hr = SetZoomRect(c.v[0].lVal, c.v[1].lVal, c.v[2].lVal, c.v[3].lVal);
+      ARG(0, VT_I4)
+      ARG(1, VT_I4) ARG(2, VT_I4) ARG(3, VT_I4) hr =
+          SetZoomRect(c.v[0].lVal, c.v[1].lVal, c.v[2].lVal, c.v[3].lVal);
       break;
     case 118:  // Zoom(factor)
       ARG(0, VT_I4)
       hr = Zoom(int(c.v[0].lVal));
       break;
     case 119:  // Pan(x, y, mode)
-      ARG(0, VT_I4) ARG(1, VT_I4) ARG(2, VT_I4)
-      hr = Pan(c.v[0].lVal, c.v[1].lVal, int(c.v[2].lVal));
+      ARG(0, VT_I4)
+      ARG(1, VT_I4) ARG(2, VT_I4) hr = Pan(c.v[0].lVal, c.v[1].lVal, int(c.v[2].lVal));
       break;
     case 127:  // GotoFrame(frame)
       ARG(0, VT_I4)
@@ -304,16 +304,13 @@ STDMETHODIMP FlashControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAM
       hr = FlashVersion(&out->lVal);
       break;
     case 142:  // LoadMovie(layer, url)
-      ARG(0, VT_I4) ARG(1, VT_BSTR)
-      hr = LoadMovie(int(c.v[0].lVal), c.v[1].bstrVal);
+      ARG(0, VT_I4) ARG(1, VT_BSTR) hr = LoadMovie(int(c.v[0].lVal), c.v[1].bstrVal);
       break;
     case 143:  // TGotoFrame(target, frame)
-      ARG(0, VT_BSTR) ARG(1, VT_I4)
-      hr = TGotoFrame(c.v[0].bstrVal, c.v[1].lVal);
+      ARG(0, VT_BSTR) ARG(1, VT_I4) hr = TGotoFrame(c.v[0].bstrVal, c.v[1].lVal);
       break;
     case 144:  // TGotoLabel(target, label)
-      ARG(0, VT_BSTR) ARG(1, VT_BSTR)
-      hr = TGotoLabel(c.v[0].bstrVal, c.v[1].bstrVal);
+      ARG(0, VT_BSTR) ARG(1, VT_BSTR) hr = TGotoLabel(c.v[0].bstrVal, c.v[1].bstrVal);
       break;
     case 145:  // TCurrentFrame(target)
       ARG(0, VT_BSTR)
@@ -334,8 +331,7 @@ STDMETHODIMP FlashControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAM
       hr = TStopPlay(c.v[0].bstrVal);
       break;
     case 151:  // SetVariable(name, value)
-      ARG(0, VT_BSTR) ARG(1, VT_BSTR)
-      hr = SetVariable(c.v[0].bstrVal, c.v[1].bstrVal);
+      ARG(0, VT_BSTR) ARG(1, VT_BSTR) hr = SetVariable(c.v[0].bstrVal, c.v[1].bstrVal);
       break;
     case 152:  // GetVariable(name)
       ARG(0, VT_BSTR)
@@ -343,30 +339,28 @@ STDMETHODIMP FlashControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAM
       hr = GetVariable(c.v[0].bstrVal, &out->bstrVal);
       break;
     case 153:  // TSetProperty(target, property, value)
-      ARG(0, VT_BSTR) ARG(1, VT_I4) ARG(2, VT_BSTR)
-      hr = TSetProperty(c.v[0].bstrVal, int(c.v[1].lVal), c.v[2].bstrVal);
+      ARG(0, VT_BSTR)
+      ARG(1, VT_I4) ARG(2, VT_BSTR) hr =
+          TSetProperty(c.v[0].bstrVal, int(c.v[1].lVal), c.v[2].bstrVal);
       break;
     case 154:  // TGetProperty(target, property)
-      ARG(0, VT_BSTR) ARG(1, VT_I4)
-      out->vt = VT_BSTR;
+      ARG(0, VT_BSTR) ARG(1, VT_I4) out->vt = VT_BSTR;
       hr = TGetProperty(c.v[0].bstrVal, int(c.v[1].lVal), &out->bstrVal);
       break;
     case 155:  // TCallFrame(target, frame)
-      ARG(0, VT_BSTR) ARG(1, VT_I4)
-      hr = TCallFrame(c.v[0].bstrVal, int(c.v[1].lVal));
+      ARG(0, VT_BSTR) ARG(1, VT_I4) hr = TCallFrame(c.v[0].bstrVal, int(c.v[1].lVal));
       break;
     case 156:  // TCallLabel(target, label)
-      ARG(0, VT_BSTR) ARG(1, VT_BSTR)
-      hr = TCallLabel(c.v[0].bstrVal, c.v[1].bstrVal);
+      ARG(0, VT_BSTR) ARG(1, VT_BSTR) hr = TCallLabel(c.v[0].bstrVal, c.v[1].bstrVal);
       break;
     case 157:  // TSetPropertyNum(target, property, value)
-      ARG(0, VT_BSTR) ARG(1, VT_I4) ARG(2, VT_R8)
-      hr = TSetPropertyNum(c.v[0].bstrVal, int(c.v[1].lVal), c.v[2].dblVal);
+      ARG(0, VT_BSTR)
+      ARG(1, VT_I4) ARG(2, VT_R8) hr =
+          TSetPropertyNum(c.v[0].bstrVal, int(c.v[1].lVal), c.v[2].dblVal);
       break;
     case 158:  // TGetPropertyNum(target, property)
     case 172:  // TGetPropertyAsNumber(target, property)
-      ARG(0, VT_BSTR) ARG(1, VT_I4)
-      out->vt = VT_R8;
+      ARG(0, VT_BSTR) ARG(1, VT_I4) out->vt = VT_R8;
       hr = id == 158 ? TGetPropertyNum(c.v[0].bstrVal, int(c.v[1].lVal), &out->dblVal)
                      : TGetPropertyAsNumber(c.v[0].bstrVal, int(c.v[1].lVal), &out->dblVal);
       break;

@@ -75,8 +75,8 @@ void CALLBACK frameTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
 }
 
 bool isInputMessage(UINT msg) {
-  return (msg >= WM_KEYFIRST && msg <= WM_KEYLAST) || (msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST) ||
-         msg == WM_CONTEXTMENU;
+  return (msg >= WM_KEYFIRST && msg <= WM_KEYLAST) ||
+         (msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST) || msg == WM_CONTEXTMENU;
 }
 
 }  // namespace
@@ -96,8 +96,7 @@ void FlashControl::updateTimer() {
     const auto it = transfers_.find(0);
     if (it != transfers_.end() && it->second.parsed) rate = it->second.movie.frameRate;
   }
-  const UINT interval =
-      rate > 0 ? UINT(std::clamp(256L * 1000 / rate, 1L, 60000L)) : 1000 / 12;
+  const UINT interval = rate > 0 ? UINT(std::clamp(256L * 1000 / rate, 1L, 60000L)) : 1000 / 12;
   const bool wanted = playing_ && frameCount() > 1;
   if (timer_ && (!wanted || interval != timerInterval_)) {
     KillTimer(nullptr, timer_);
@@ -293,10 +292,10 @@ HRESULT FlashControl::activate(bool uiActivate, IOleClientSite* site, HWND paren
 
 bool FlashControl::createStageWindow(HWND parent) {
   if (!registerStageClass()) return false;
-  window_ = CreateWindowExA(0, kStageClassName, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
-                            position_.left, position_.top, position_.right - position_.left,
-                            position_.bottom - position_.top, parent, nullptr, moduleHandle(),
-                            this);
+  window_ =
+      CreateWindowExA(0, kStageClassName, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
+                      position_.left, position_.top, position_.right - position_.left,
+                      position_.bottom - position_.top, parent, nullptr, moduleHandle(), this);
   return window_ != nullptr;
 }
 
@@ -553,12 +552,10 @@ STDMETHODIMP FlashControl::Load(IPropertyBag* bag, IErrorLog* log) {
   struct {
     const wchar_t* name;
     HRESULT (FlashControl::*put)(BSTR);
-  } const texts[] = {{L"WMode", &FlashControl::put_WMode},
-                     {L"BGColor", &FlashControl::put_BGColor},
-                     {L"Base", &FlashControl::put_Base},
-                     {L"FlashVars", &FlashControl::put_FlashVars},
-                     {L"Scale", &FlashControl::put_Scale},
-                     {L"Movie", &FlashControl::put_Movie}};
+  } const texts[] = {
+      {L"WMode", &FlashControl::put_WMode}, {L"BGColor", &FlashControl::put_BGColor},
+      {L"Base", &FlashControl::put_Base},   {L"FlashVars", &FlashControl::put_FlashVars},
+      {L"Scale", &FlashControl::put_Scale}, {L"Movie", &FlashControl::put_Movie}};
   for (const auto& entry : texts) {
     VARIANT value;
     VariantInit(&value);

@@ -309,8 +309,8 @@ STDMETHODIMP FlashControl::get_BackgroundColor(long* color) {
   if (backgroundColor_ >= 0) return putValue(color, backgroundColor_);
   Locked locked(lock_);
   const auto it = transfers_.find(0);
-  const bool known = it != transfers_.end() && it->second.parsed &&
-                     it->second.movie.backgroundColor.has_value();
+  const bool known =
+      it != transfers_.end() && it->second.parsed && it->second.movie.backgroundColor.has_value();
   return putValue(color, known ? long(*it->second.movie.backgroundColor) : 0xFFFFFFL);
 }
 STDMETHODIMP FlashControl::put_BackgroundColor(long color) {
@@ -443,8 +443,8 @@ STDMETHODIMP FlashControl::put_BGColor(BSTR color) {
   if (text.empty()) {
     backgroundColor_ = -1;
   } else {
-    if (text.size() > 6 || !std::all_of(text.begin(), text.end(),
-                                        [](char16_t c) { return std::iswxdigit(c) != 0; })) {
+    if (text.size() > 6 ||
+        !std::all_of(text.begin(), text.end(), [](char16_t c) { return std::iswxdigit(c) != 0; })) {
       return E_INVALIDARG;
     }
     backgroundColor_ = std::stol(std::string(text.begin(), text.end()), nullptr, 16);
@@ -967,11 +967,15 @@ STDMETHODIMP FlashControl::ClearCallLog() {
 STDMETHODIMP FlashControl::GetMovieInfo(PlayerMovieInfo* info) {
   if (!info) return E_POINTER;
   Locked locked(lock_);
-  *info = PlayerMovieInfo{readyState_, 0, 0, 0, 0, 0, 0, 0, -1, 0};
+  *info = PlayerMovieInfo{readyState_, 0, 0, 0, 0, 0, 0, 0, -1, 0, kFetchNone};
   const auto it = transfers_.find(0);
   if (it == transfers_.end()) return S_OK;
   const Transfer& t = it->second;
   info->bytesLoaded = long(t.bytes.size());
+  info->loadState = t.url.empty() ? kFetchNone
+                    : t.failed    ? kFetchFailed
+                    : t.active    ? kFetchLoading
+                                  : kFetchDone;
   if (!t.parsed) return S_OK;
   const SwfMovie& m = t.movie;
   info->swfVersion = m.version;
@@ -1014,8 +1018,8 @@ STDMETHODIMP FlashControl::GetFetchedResource(long* state, BSTR* bytes) {
   const Transfer& t = it->second;
   *state = t.failed ? kFetchFailed : t.active ? kFetchLoading : kFetchDone;
   if (*state == kFetchDone) {
-    *bytes = SysAllocStringByteLen(reinterpret_cast<const char*>(t.bytes.data()),
-                                   UINT(t.bytes.size()));
+    *bytes =
+        SysAllocStringByteLen(reinterpret_cast<const char*>(t.bytes.data()), UINT(t.bytes.size()));
   }
   return S_OK;
 }

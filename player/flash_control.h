@@ -410,9 +410,9 @@ class FlashControl final : public IShockwaveFlash,
   bool embedMovie_ = false;
   bool seamlessTabbing_ = true;
   bool playRequested_ = true;
-  std::u16string movieUrl_, wmode_ = u"Window", base_, quality2_ = u"High", swRemote_,
-                              flashVars_, allowScriptAccess_ = u"sameDomain", movieData_,
-                              allowNetworking_ = u"all", allowFullScreen_ = u"false";
+  std::u16string movieUrl_, wmode_ = u"Window", base_, quality2_ = u"High", swRemote_, flashVars_,
+                            allowScriptAccess_ = u"sameDomain", movieData_,
+                            allowNetworking_ = u"all", allowFullScreen_ = u"false";
   std::map<std::u16string, std::u16string> variables_;
   std::map<std::pair<std::u16string, int>, std::u16string> properties_;
   std::u16string callFunctionAnswer_;

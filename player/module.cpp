@@ -89,8 +89,6 @@ HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** out)
   return nxr::player::factory.QueryInterface(iid, out);
 }
 
-HRESULT STDAPICALLTYPE DllCanUnloadNow() {
-  return nxr::player::moduleInUse() ? S_FALSE : S_OK;
-}
+HRESULT STDAPICALLTYPE DllCanUnloadNow() { return nxr::player::moduleInUse() ? S_FALSE : S_OK; }
 
 }  // extern "C"

@@ -26,7 +26,8 @@ bool hasScheme(const std::u16string& url) {
 }
 
 bool isAbsolutePath(const std::u16string& url) {
-  return (url.size() >= 2 && url[1] == u':') || (!url.empty() && (url[0] == u'\\' || url[0] == u'/'));
+  return (url.size() >= 2 && url[1] == u':') ||
+         (!url.empty() && (url[0] == u'\\' || url[0] == u'/'));
 }
 
 std::string toAnsi(const std::u16string& text) {

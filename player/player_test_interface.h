@@ -4,8 +4,8 @@
 // control and how.
 #pragma once
 
-#include <windows.h>
 #include <oaidl.h>
+#include <windows.h>
 
 namespace nxr::player {
 
@@ -13,26 +13,27 @@ namespace nxr::player {
 inline constexpr IID kIidPlayerTest = {
     0x6F2A8C1E, 0x4B7D, 0x4E93, {0xA5, 0xC0, 0x1D, 0x3E, 0x8B, 0x27, 0xF9, 0x14}};
 
+// Where a transfer stands (a resource fetched with FetchResource, or the movie).
+enum PlayerFetchState : long {
+  kFetchNone = 0,
+  kFetchLoading = 1,
+  kFetchDone = 2,
+  kFetchFailed = 3,
+};
+
 // What the control knows about the movie of level 0.
 struct PlayerMovieInfo {
-  long readyState;       // 0 loading ... 4 complete, as get_ReadyState
-  long swfVersion;       // version byte of the SWF header; 0 while none is loaded
-  long compressed;       // 1 for a zlib-compressed movie ("CWS")
-  long widthTwips;       // frame size in twips (1/20 pixel)
+  long readyState;  // 0 loading ... 4 complete, as get_ReadyState
+  long swfVersion;  // version byte of the SWF header; 0 while none is loaded
+  long compressed;  // 1 for a zlib-compressed movie ("CWS")
+  long widthTwips;  // frame size in twips (1/20 pixel)
   long heightTwips;
   long frameRate;        // frames per second in 8.8 fixed point
   long frameCount;       // from the header
   long framesLoaded;     // ShowFrame tags found in the movie's bytes
   long backgroundColor;  // 0x00RRGGBB from SetBackgroundColor, -1 when the movie sets none
   long bytesLoaded;      // bytes received for the movie so far (as stored, before expansion)
-};
-
-// Result of a resource fetched with FetchResource.
-enum PlayerFetchState : long {
-  kFetchNone = 0,
-  kFetchLoading = 1,
-  kFetchDone = 2,
-  kFetchFailed = 3,
+  long loadState;        // PlayerFetchState of the movie's transfer
 };
 
 struct IPlayerTest : public IUnknown {

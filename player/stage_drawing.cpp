@@ -40,8 +40,7 @@ void blend(HDC dc, const RECT& area, COLORREF color, BYTE alpha) {
   auto* pixel = static_cast<uint32_t*>(bits);
   for (size_t i = 0, n = size_t(width) * height; i < n; ++i) {
     const uint32_t p = pixel[i];
-    pixel[i] = (mix((p >> 16) & 0xFF, r) << 16) | (mix((p >> 8) & 0xFF, g) << 8) |
-               mix(p & 0xFF, b);
+    pixel[i] = (mix((p >> 16) & 0xFF, r) << 16) | (mix((p >> 8) & 0xFF, g) << 8) | mix(p & 0xFF, b);
   }
   BitBlt(dc, area.left, area.top, width, height, memory.get(), 0, 0, SRCCOPY);
   SelectObject(memory.get(), old);
@@ -58,8 +57,8 @@ void drawStage(HDC dc, const RECT& stage, const StageLook& look) {
   if (look.frames > 0) {
     const LONG barTop = marker.bottom - (marker.bottom - marker.top) / 6;
     const LONG width = marker.right - marker.left;
-    const LONG filled = LONG(int64_t(width) * std::clamp(look.frame + 1, 1L, look.frames) /
-                             look.frames);
+    const LONG filled =
+        LONG(int64_t(width) * std::clamp(look.frame + 1, 1L, look.frames) / look.frames);
     fill(dc, RECT{marker.left, barTop, marker.left + filled, marker.bottom}, kFrameBarColor);
   }
 }

@@ -125,8 +125,8 @@ SwfStatus parseSwf(std::span<const uint8_t> bytes, SwfMovie& movie) {
   std::vector<uint8_t> expanded;
   std::span<const uint8_t> body = bytes.subspan(8);
   if (movie.compressed) {
-    const size_t limit = std::min<size_t>(movie.fileLength < 8 ? 0 : movie.fileLength - 8,
-                                          kMaxExpandedLength);
+    const size_t limit =
+        std::min<size_t>(movie.fileLength < 8 ? 0 : movie.fileLength - 8, kMaxExpandedLength);
     if (!expand(body, limit, expanded)) return SwfStatus::corrupt;
     body = expanded;
   } else if (movie.fileLength >= 8 && body.size() > movie.fileLength - 8) {

@@ -16,7 +16,7 @@ struct SwfSpec {
   int32_t widthTwips = 200 * 20, heightTwips = 100 * 20;
   uint16_t frameRate = 24 << 8;  // 8.8 fixed point
   uint16_t frameCount = 3;
-  int64_t backgroundColor = -1;  // 0xRRGGBB, or -1 for none
+  int64_t backgroundColor = -1;                          // 0xRRGGBB, or -1 for none
   std::vector<std::pair<uint16_t, std::string>> labels;  // frame index, label
 };
 
