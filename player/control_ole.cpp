@@ -551,7 +551,7 @@ STDMETHODIMP FlashControl::Load(IPropertyBag* bag, IErrorLog* log) {
   if (!bag) return E_POINTER;
   struct {
     const wchar_t* name;
-    HRESULT (FlashControl::*put)(BSTR);
+    HRESULT (STDMETHODCALLTYPE FlashControl::*put)(BSTR);
   } const texts[] = {
       {L"WMode", &FlashControl::put_WMode}, {L"BGColor", &FlashControl::put_BGColor},
       {L"Base", &FlashControl::put_Base},   {L"FlashVars", &FlashControl::put_FlashVars},
