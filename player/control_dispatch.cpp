@@ -267,7 +267,8 @@ STDMETHODIMP FlashControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAM
       break;
     case 109:  // SetZoomRect(left, top, right, bottom)
       ARG(0, VT_I4)
-      ARG(1, VT_I4) ARG(2, VT_I4) ARG(3, VT_I4) hr =
+      ARG(1, VT_I4)
+      ARG(2, VT_I4) ARG(3, VT_I4) hr =
           SetZoomRect(c.v[0].lVal, c.v[1].lVal, c.v[2].lVal, c.v[3].lVal);
       break;
     case 118:  // Zoom(factor)
@@ -340,8 +341,8 @@ STDMETHODIMP FlashControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAM
       break;
     case 153:  // TSetProperty(target, property, value)
       ARG(0, VT_BSTR)
-      ARG(1, VT_I4) ARG(2, VT_BSTR) hr =
-          TSetProperty(c.v[0].bstrVal, int(c.v[1].lVal), c.v[2].bstrVal);
+      ARG(1, VT_I4)
+      ARG(2, VT_BSTR) hr = TSetProperty(c.v[0].bstrVal, int(c.v[1].lVal), c.v[2].bstrVal);
       break;
     case 154:  // TGetProperty(target, property)
       ARG(0, VT_BSTR) ARG(1, VT_I4) out->vt = VT_BSTR;
@@ -355,8 +356,8 @@ STDMETHODIMP FlashControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAM
       break;
     case 157:  // TSetPropertyNum(target, property, value)
       ARG(0, VT_BSTR)
-      ARG(1, VT_I4) ARG(2, VT_R8) hr =
-          TSetPropertyNum(c.v[0].bstrVal, int(c.v[1].lVal), c.v[2].dblVal);
+      ARG(1, VT_I4)
+      ARG(2, VT_R8) hr = TSetPropertyNum(c.v[0].bstrVal, int(c.v[1].lVal), c.v[2].dblVal);
       break;
     case 158:  // TGetPropertyNum(target, property)
     case 172:  // TGetPropertyAsNumber(target, property)

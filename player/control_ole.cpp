@@ -429,6 +429,7 @@ STDMETHODIMP FlashControl::EnableModeless(BOOL) { return S_OK; }
 COLORREF FlashControl::stageColor() const {
   long color = backgroundColor_;
   if (color < 0) {
+    Locked locked(lock_);
     const auto it = transfers_.find(0);
     color = it != transfers_.end() && it->second.parsed && it->second.movie.backgroundColor
                 ? long(*it->second.movie.backgroundColor)
@@ -577,6 +578,9 @@ LRESULT FlashControl::stageWindowMessage(HWND window, UINT msg, WPARAM wParam, L
   switch (msg) {
     case WM_ERASEBKGND:
       return 1;
+    case WM_DESTROY:  // also when the container destroys its window first
+      if (window == window_) window_ = nullptr;
+      break;
     case WM_PAINT: {
       RECT client;
       GetClientRect(window, &client);

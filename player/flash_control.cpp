@@ -88,7 +88,8 @@ FlashControl::FlashControl() : channel_(std::make_shared<LoadChannel>(this)) { o
 
 FlashControl::~FlashControl() {
   channel_->close();
-  if (timer_) KillTimer(nullptr, timer_);
+  playing_ = false;
+  updateTimer();  // stops the frame timer and forgets it
   if (window_) DestroyWindow(window_);
   objectDestroyed();
 }
@@ -586,6 +587,7 @@ STDMETHODIMP FlashControl::put_ProfilePort(long value) {
 // IShockwaveFlash: timeline
 
 long FlashControl::frameCount() const {
+  Locked locked(lock_);
   const auto it = transfers_.find(0);
   if (it == transfers_.end() || !it->second.parsed) return 0;
   return it->second.movie.frameCount;

@@ -391,7 +391,8 @@ class FlashControl final : public IShockwaveFlash,
   COLORREF stageColor() const;
 
   LONG refs_ = 1;
-  Lock lock_;  // guards the transfers and the log, which transfers may reach from other threads
+  mutable Lock
+      lock_;  // guards the transfers and the log, which transfers may reach from other threads
   std::shared_ptr<LoadChannel> channel_;
   EventPoint eventPoint_{*this};
   std::vector<Sink> sinks_;

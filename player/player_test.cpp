@@ -400,10 +400,9 @@ TEST_F(PlayerTest, ClassFactoryServesOnlyItsClassAndTracksObjects) {
   flash_.reset();
   EXPECT_EQ(canUnloadNow_(), S_OK);
   ASSERT_EQ(getClassObject_(kClsidShockwaveFlash, IID_IClassFactory, factory.putVoid()), S_OK);
-  ComPtr<IUnknown> outer;
   ComPtr<IUnknown> aggregated;
-  EXPECT_EQ(factory->CreateInstance(container_ ? reinterpret_cast<IUnknown*>(&site_) : nullptr,
-                                    IID_IUnknown, aggregated.putVoid()),
+  EXPECT_EQ(factory->CreateInstance(static_cast<IOleClientSite*>(&site_), IID_IUnknown,
+                                    aggregated.putVoid()),
             CLASS_E_NOAGGREGATION);
   EXPECT_EQ(canUnloadNow_(), S_FALSE);  // the factory is held
   factory.reset();
@@ -960,6 +959,10 @@ TEST_F(PlayerTest, WindowedActivationCreatesTheStageWindow) {
   const auto log = callLog();
   EXPECT_THAT(log, ::testing::Contains("WindowMessage(517,0,393221)"));
   EXPECT_EQ(log.back(), "ContextMenu()");
+
+  // A container that destroys the window first leaves the control without one.
+  DestroyWindow(stage);
+  EXPECT_EQ(window->GetWindow(&stage), E_FAIL);
 }
 
 TEST_F(PlayerTest, WindowlessDrawingLeavesTheStageAndBlendsHalfTheMarker) {
