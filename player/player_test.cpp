@@ -768,6 +768,8 @@ TEST_F(PlayerTest, MoviesLoadFromPathsAndFileUrls) {
       {"compressed url",
        SwfSpec{.version = 10, .compressed = true, .frameCount = 4, .backgroundColor = 0x102030},
        true},
+      {"large path", SwfSpec{.frameCount = 2, .paddingBytes = 300000}, false},
+      {"large url", SwfSpec{.compressed = true, .frameCount = 2, .paddingBytes = 300000}, true},
   };
   EventSink sink;
   DWORD cookie = 0;
@@ -807,6 +809,11 @@ TEST_F(PlayerTest, MoviesLoadFromPathsAndFileUrls) {
     EXPECT_THAT(sink.events, ::testing::Contains("-609:[3]"));
     EXPECT_EQ(sink.events[sink.events.size() - 2], "1958:[100]");
     EXPECT_EQ(sink.events.back(), "-609:[4]");
+    if (c.spec.paddingBytes) {  // arrives in parts: progress in between
+      EXPECT_TRUE(std::any_of(sink.events.begin(), sink.events.end(), [](const std::string& e) {
+        return e.rfind("1958:", 0) == 0 && e != "1958:[100]" && e != "1958:[0]";
+      }));
+    }
   }
   unadvise(cookie);
 }

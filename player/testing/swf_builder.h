@@ -18,6 +18,7 @@ struct SwfSpec {
   uint16_t frameCount = 3;
   int64_t backgroundColor = -1;                          // 0xRRGGBB, or -1 for none
   std::vector<std::pair<uint16_t, std::string>> labels;  // frame index, label
+  uint32_t paddingBytes = 0;  // size of an unknown tag of noise before the frames
 };
 
 inline void putU16(std::vector<uint8_t>& out, uint32_t v) {
@@ -70,6 +71,17 @@ inline std::vector<uint8_t> buildSwf(const SwfSpec& spec) {
     putTag(body, 9,
            {uint8_t(spec.backgroundColor >> 16), uint8_t(spec.backgroundColor >> 8),
             uint8_t(spec.backgroundColor)});
+  }
+  if (spec.paddingBytes) {
+    std::vector<uint8_t> noise(spec.paddingBytes);
+    uint32_t x = 2463534242u;  // xorshift: incompressible, the same every time
+    for (auto& byte : noise) {
+      x ^= x << 13;
+      x ^= x >> 17;
+      x ^= x << 5;
+      byte = uint8_t(x);
+    }
+    putTag(body, 1000, noise);
   }
   for (uint16_t frame = 0; frame < spec.frameCount; ++frame) {
     for (const auto& [at, label] : spec.labels) {
