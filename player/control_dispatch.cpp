@@ -268,8 +268,8 @@ STDMETHODIMP FlashControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAM
     case 109:  // SetZoomRect(left, top, right, bottom)
       ARG(0, VT_I4)
       ARG(1, VT_I4)
-      ARG(2, VT_I4) ARG(3, VT_I4) hr =
-          SetZoomRect(c.v[0].lVal, c.v[1].lVal, c.v[2].lVal, c.v[3].lVal);
+      ARG(2, VT_I4)
+      ARG(3, VT_I4) hr = SetZoomRect(c.v[0].lVal, c.v[1].lVal, c.v[2].lVal, c.v[3].lVal);
       break;
     case 118:  // Zoom(factor)
       ARG(0, VT_I4)

@@ -58,20 +58,24 @@ bool registerStageClass() {
   return stageClass != 0;
 }
 
-// Frame timers are thread timers; the procedure finds its control by the timer id.
-struct TimerEntry {
-  UINT_PTR id;
-  FlashControl* control;
-};
-std::vector<TimerEntry> timers;
+// The control's message-only window: frame timer ticks, and work that transfers on other
+// threads hand to the thread that created the control.
+constexpr char kNotifyClassName[] = "NxrPlayerNotify";
+constexpr UINT kRunQueuedMessage = WM_APP + 1;
+constexpr UINT_PTR kFrameTimerId = 1;
+ATOM notifyClass = 0;
 
-void CALLBACK frameTimerProc(HWND, UINT, UINT_PTR id, DWORD) {
-  for (const auto& entry : timers) {
-    if (entry.id == id) {
-      entry.control->onFrameTimer();
-      return;
-    }
+LRESULT CALLBACK notifyWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* control = reinterpret_cast<FlashControl*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (control && msg == WM_TIMER && wParam == kFrameTimerId) {
+    control->onFrameTimer();
+    return 0;
   }
+  if (control && msg == kRunQueuedMessage) {
+    control->runQueued();
+    return 0;
+  }
+  return DefWindowProcA(window, msg, wParam, lParam);
 }
 
 bool isInputMessage(UINT msg) {
@@ -83,7 +87,44 @@ bool isInputMessage(UINT msg) {
 
 void unregisterStageClass() {
   if (stageClass) UnregisterClassA(kStageClassName, moduleHandle());
-  stageClass = 0;
+  if (notifyClass) UnregisterClassA(kNotifyClassName, moduleHandle());
+  stageClass = notifyClass = 0;
+}
+
+HWND createNotifyWindow(FlashControl* control) {
+  if (!notifyClass) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = notifyWindowProc;
+    wc.hInstance = moduleHandle();
+    wc.lpszClassName = kNotifyClassName;
+    notifyClass = RegisterClassExA(&wc);
+  }
+  HWND window = CreateWindowExA(0, kNotifyClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                moduleHandle(), nullptr);
+  if (window) SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(control));
+  return window;
+}
+
+void FlashControl::runOnOwnerThread(std::function<void()> task) {
+  if (GetCurrentThreadId() == ownerThread_ || !notifyWindow_) {
+    task();
+    return;
+  }
+  {
+    Locked locked(lock_);
+    queued_.push_back(std::move(task));
+  }
+  PostMessageA(notifyWindow_, kRunQueuedMessage, 0, 0);
+}
+
+void FlashControl::runQueued() {
+  std::vector<std::function<void()>> tasks;
+  {
+    Locked locked(lock_);
+    tasks.swap(queued_);
+  }
+  for (auto& task : tasks) task();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -99,14 +140,12 @@ void FlashControl::updateTimer() {
   const UINT interval = rate > 0 ? UINT(std::clamp(256L * 1000 / rate, 1L, 60000L)) : 1000 / 12;
   const bool wanted = playing_ && frameCount() > 1;
   if (timer_ && (!wanted || interval != timerInterval_)) {
-    KillTimer(nullptr, timer_);
-    std::erase_if(timers, [&](const TimerEntry& e) { return e.id == timer_; });
+    KillTimer(notifyWindow_, kFrameTimerId);
     timer_ = 0;
   }
-  if (wanted && !timer_) {
-    timer_ = SetTimer(nullptr, 0, interval, frameTimerProc);
+  if (wanted && !timer_ && notifyWindow_) {
+    timer_ = SetTimer(notifyWindow_, kFrameTimerId, interval, nullptr);
     timerInterval_ = interval;
-    if (timer_) timers.push_back({timer_, this});
   }
 }
 

@@ -84,13 +84,17 @@ std::u16string urlDecode(std::u16string_view text) {
 // ---------------------------------------------------------------------------------------------
 // Lifetime and identity
 
-FlashControl::FlashControl() : channel_(std::make_shared<LoadChannel>(this)) { objectCreated(); }
+FlashControl::FlashControl() : channel_(std::make_shared<LoadChannel>(this)) {
+  objectCreated();
+  notifyWindow_ = createNotifyWindow(this);
+}
 
 FlashControl::~FlashControl() {
   channel_->close();
   playing_ = false;
   updateTimer();  // stops the frame timer and forgets it
   if (window_) DestroyWindow(window_);
+  if (notifyWindow_) DestroyWindow(notifyWindow_);  // queued work goes with it
   objectDestroyed();
 }
 

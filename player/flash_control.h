@@ -8,6 +8,7 @@
 #include <oleidl.h>
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -89,6 +90,9 @@ struct StageLook {
   long frames;  // 0 when no movie is loaded
 };
 void drawStage(HDC dc, const RECT& stage, const StageLook& look);
+
+// The message-only window of a control, made on the thread that creates it.
+HWND createNotifyWindow(FlashControl* control);
 
 class FlashControl final : public IShockwaveFlash,
                            public IOleObject,
@@ -321,6 +325,10 @@ class FlashControl final : public IShockwaveFlash,
   // The stage window's procedure and the frame timer (control_ole.cpp).
   LRESULT stageWindowMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
   void onFrameTimer();
+  // Work for the thread that created the control (events, timers, drawing); runs at once when
+  // called there, else queued to the control's message-only window.
+  void runOnOwnerThread(std::function<void()> task);
+  void runQueued();
 
  private:
   ~FlashControl();
@@ -369,6 +377,7 @@ class FlashControl final : public IShockwaveFlash,
   bool loadFromFile(int slot, uint32_t generation, const std::u16string& path);
   void bindUrl(int slot, uint32_t generation, const std::u16string& url);
   void movieCompleted();
+  bool currentMovie(uint32_t generation);
   std::u16string resolveUrl(const std::u16string& url) const;
 
   // Timeline.
@@ -427,6 +436,9 @@ class FlashControl final : public IShockwaveFlash,
   // Timeline state.
   long frame_ = 0;
   bool playing_ = false;
+  DWORD ownerThread_ = GetCurrentThreadId();
+  HWND notifyWindow_ = nullptr;
+  std::vector<std::function<void()>> queued_;
   UINT_PTR timer_ = 0;
   UINT timerInterval_ = 0;
 

@@ -145,9 +145,12 @@ void FlashControl::startLoad(int slot, const std::u16string& url) {
     if (slot == 0) frame_ = 0;
   }
   if (slot == 0) {
-    setPlaying(false);
-    fireReadyState(url.empty() ? kReadyStateUninitialized : kReadyStateLoading);
-    invalidate();
+    runOnOwnerThread([this, generation, empty = url.empty()] {
+      if (!currentMovie(generation)) return;
+      setPlaying(false);
+      fireReadyState(empty ? kReadyStateUninitialized : kReadyStateLoading);
+      invalidate();
+    });
   }
   if (url.empty()) return;  // unloads the level
   if (!hasScheme(url) && loadFromFile(slot, generation, url)) return;
@@ -227,8 +230,11 @@ void FlashControl::onLoadData(int slot, uint32_t generation, const uint8_t* data
     }
   }
   if (slot != 0) return;
-  if (firstData) fireReadyState(kReadyStateInteractive);
-  if (percent >= 0) fireProgress(percent);
+  runOnOwnerThread([this, generation, firstData, percent] {
+    if (!currentMovie(generation)) return;
+    if (firstData) fireReadyState(kReadyStateInteractive);
+    if (percent >= 0) fireProgress(percent);
+  });
 }
 
 void FlashControl::onLoadDone(int slot, uint32_t generation, HRESULT result) {
@@ -248,7 +254,17 @@ void FlashControl::onLoadDone(int slot, uint32_t generation, HRESULT result) {
       parsedMovie = t.parsed && slot == 0;
     }
   }
-  if (parsedMovie) movieCompleted();
+  if (parsedMovie) {
+    runOnOwnerThread([this, generation] {
+      if (currentMovie(generation)) movieCompleted();
+    });
+  }
+}
+
+bool FlashControl::currentMovie(uint32_t generation) {
+  Locked locked(lock_);
+  const auto it = transfers_.find(0);
+  return it != transfers_.end() && it->second.generation == generation;
 }
 
 void FlashControl::movieCompleted() {

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "player_test_interface.h"
@@ -75,6 +76,7 @@ bool pumpUntil(Done done) {
 class EventSink final : public IDispatch {
  public:
   std::vector<std::string> events;
+  std::vector<DWORD> threads;       // where each event arrived
   ComPtr<IShockwaveFlash> replyTo;  // answers FlashCall through SetReturnValue when set
   std::u16string reply;
 
@@ -106,6 +108,7 @@ class EventSink final : public IDispatch {
       }
     }
     events.push_back(text);
+    threads.push_back(GetCurrentThreadId());
     if (id == kDispidFlashCall && replyTo) {
       Bstr value(reply);
       replyTo->SetReturnValue(value.get());
@@ -815,6 +818,23 @@ TEST_F(PlayerTest, MoviesLoadFromPathsAndFileUrls) {
       }));
     }
   }
+  unadvise(cookie);
+}
+
+TEST_F(PlayerTest, EventsOfLoadsOnOtherThreadsArriveOnTheControlsThread) {
+  EventSink sink;
+  DWORD cookie = 0;
+  advise(sink, cookie);
+  const std::wstring path = writeMovie(L"threaded.swf", buildSwf(SwfSpec{.frameCount = 2}));
+  Bstr url(asU16cstr(path.c_str()));
+  // The control is called directly from a second thread, as a transfer callback would be.
+  std::thread([&] { flash_->put_Movie(url.get()); }).join();
+  EXPECT_TRUE(sink.events.empty());  // nothing yet: the work waits for this thread's messages
+  ASSERT_TRUE(pumpUntil([&] { return readyState() == kReadyStateComplete; }));
+  ASSERT_FALSE(sink.threads.empty());
+  for (DWORD thread : sink.threads) EXPECT_EQ(thread, GetCurrentThreadId());
+  EXPECT_EQ(sink.events.back(), "-609:[4]");
+  EXPECT_EQ(movieInfo().frameCount, 2);
   unadvise(cookie);
 }
 
