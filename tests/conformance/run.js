@@ -205,20 +205,31 @@ async function waitForMovie(page, test, current, failures) {
     }, { n: inv.name, args: inv.args });
     invokeResults.push({ inv, result });
   }
-  // Wait for the expected amount of output, then a little longer to catch anything extra.
+  // Wait until the movie has loaded and produced the expected amount of output, then a little
+  // longer to catch anything extra.
   let lastLength = -1;
   let quietSince = Date.now();
+  let loaded = false;
   while (Date.now() < deadline) {
-    const calls = await page.evaluate(() => window.__eiCalls.length);
+    const state = await page.evaluate(() => ({
+      calls: window.__eiCalls.length,
+      loaded: typeof window.__player?.PercentLoaded === 'function' && window.__player.PercentLoaded() === 100,
+    }));
+    const calls = state.calls;
+    if (state.loaded && !loaded) {
+      loaded = true;
+      quietSince = Date.now();
+    }
     const length = current.trace.length + calls;
     if (length !== lastLength) {
       lastLength = length;
       quietSince = Date.now();
     }
-    if (current.trace.length >= test.expectedTrace.length && calls >= test.ei.calls.length &&
-        Date.now() - quietSince >= SETTLE_MS) break;
+    if (loaded && current.trace.length >= test.expectedTrace.length &&
+        calls >= test.ei.calls.length && Date.now() - quietSince >= SETTLE_MS) break;
     await sleep(20);
   }
+  if (!loaded) failures.push('the movie did not load');
   const calls = await page.evaluate(() => window.__eiCalls);
   compare(test, current.trace, calls, invokeResults, failures);
 }

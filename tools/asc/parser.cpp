@@ -617,6 +617,10 @@ class Parser {
           if (!isPunct("]")) {
             do {
               if (isPunct("]")) break;  // trailing comma
+              if (isPunct(",")) {
+                n->kids.push_back(make(NodeKind::Undefined, cur().loc));  // a hole
+                continue;
+              }
               n->kids.push_back(assignment());
             } while (acceptPunct(","));
           }
