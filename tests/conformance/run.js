@@ -78,11 +78,13 @@ const HARNESS_PAGE = `<!doctype html>
 <div id="stage"></div>
 <script>
   window.RufflePlayer = window.RufflePlayer || {};
+  // The external interface exists only with script access and unrestricted networking; the page
+  // serves only 127.0.0.1 and the movies open no URLs.
   window.RufflePlayer.config = {
     publicPath: '/ruffle/', polyfills: false, autoplay: 'on', unmuteOverlay: 'hidden',
     splashScreen: false, letterbox: 'off', allowScriptAccess: true,
     warnOnUnsupportedContent: false, logLevel: 'info', contextMenu: 'off', openUrlMode: 'deny',
-    allowNetworking: 'internal', favorFlash: false, preferredRenderer: 'canvas', quality: 'low',
+    allowNetworking: 'all', favorFlash: false, preferredRenderer: 'canvas', quality: 'low',
   };
   window.__eiNames = [];
   window.startMovie = function (setup) {
