@@ -778,11 +778,12 @@ class FunctionGen {
       finishStore(op::SetMember, want, n.loc);
       return;
     }
+    // The object's register is held while the key is evaluated; the key's only afterwards.
     int obj = allocTemp(n.loc);
-    int key = allocTemp(n.loc);
     expr(*target.kids[0]);
     w_.storeRegister(obj);
     memberKey(target);
+    int key = allocTemp(n.loc);
     w_.storeRegister(key);
     w_.push(PushValue::reg(obj));
     w_.push(PushValue::reg(key));
@@ -836,11 +837,12 @@ class FunctionGen {
       updateStore(step, prefix, want, op::SetVariable, n.loc);
       return;
     }
+    // The object's register is held while the key is evaluated; the key's only afterwards.
     int obj = allocTemp(n.loc);
-    int key = allocTemp(n.loc);
     expr(*target.kids[0]);
     w_.storeRegister(obj);
     memberKey(target);
+    int key = allocTemp(n.loc);
     w_.storeRegister(key);
     w_.push(PushValue::reg(obj));
     w_.push(PushValue::reg(key));
@@ -963,7 +965,7 @@ class FunctionGen {
   void needArgs(Node& n, size_t min, size_t max) {
     size_t count = n.kids.size() - 1;
     if (count < min || count > max)
-      throw CompileError(n.loc, n.kids[0]->text + " takes " +
+      throw CompileError(n.kids[0]->loc, n.kids[0]->text + " takes " +
                                     (min == max ? std::to_string(min)
                                                 : std::to_string(min) + " to " + std::to_string(max)) +
                                     " argument" + (max == 1 ? "" : "s"));
@@ -1072,7 +1074,7 @@ class FunctionGen {
       w_.op(op::RemoveSprite);
     } else if (name == "startDrag") {
       if (argc != 1 && argc != 2 && argc != 6)
-        throw CompileError(n.loc, "startDrag takes 1, 2 or 6 arguments");
+        throw CompileError(n.kids[0]->loc, "startDrag takes 1, 2 or 6 arguments");
       if (argc == 6) {
         for (size_t i = 2; i < 6; ++i) expr(arg(i));
         w_.push(PushValue::num(1));
