@@ -72,11 +72,21 @@ void ActionWriter::push(const PushValue& v) {
       }
       break;
     }
-    case PushValue::Type::True: item = {5, 1}; break;
-    case PushValue::Type::False: item = {5, 0}; break;
-    case PushValue::Type::Null: item = {2}; break;
-    case PushValue::Type::Undefined: item = {3}; break;
-    case PushValue::Type::Register: item = {4, static_cast<uint8_t>(v.registerNumber)}; break;
+    case PushValue::Type::True:
+      item = {5, 1};
+      break;
+    case PushValue::Type::False:
+      item = {5, 0};
+      break;
+    case PushValue::Type::Null:
+      item = {2};
+      break;
+    case PushValue::Type::Undefined:
+      item = {3};
+      break;
+    case PushValue::Type::Register:
+      item = {4, static_cast<uint8_t>(v.registerNumber)};
+      break;
   }
   if (pending_.size() + item.size() > 0xFFFF) flush();
   pending_.insert(pending_.end(), item.begin(), item.end());
@@ -102,7 +112,9 @@ void ActionWriter::opWith(uint8_t code, const std::vector<uint8_t>& payload) {
   bytes_.insert(bytes_.end(), payload.begin(), payload.end());
 }
 
-void ActionWriter::storeRegister(int reg) { opWith(op::StoreRegister, {static_cast<uint8_t>(reg)}); }
+void ActionWriter::storeRegister(int reg) {
+  opWith(op::StoreRegister, {static_cast<uint8_t>(reg)});
+}
 
 void ActionWriter::raw(const std::vector<uint8_t>& actions) {
   flush();

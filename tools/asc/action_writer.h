@@ -46,7 +46,7 @@ class ActionWriter {
   explicit ActionWriter(ConstantPool& pool) : pool_(pool) {}
 
   void push(const PushValue& v);
-  void op(uint8_t code);                                          // an action without operands
+  void op(uint8_t code);                                           // an action without operands
   void opWith(uint8_t code, const std::vector<uint8_t>& payload);  // an action with operands
   void storeRegister(int reg);
   void raw(const std::vector<uint8_t>& actions);  // complete actions, appended as they are

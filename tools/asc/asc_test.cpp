@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <zlib.h>
 
 #include <cstdio>
@@ -163,7 +162,8 @@ TEST(AscMovie, StageRateBackgroundAndFrames) {
   EXPECT_NE(text.find("FrameLabel (43) length 4 \"end\""), std::string::npos);
   // The empty middle frame has no script: two DoActions for three frames.
   size_t doActions = 0;
-  for (size_t at = text.find("DoAction"); at != std::string::npos; at = text.find("DoAction", at + 1))
+  for (size_t at = text.find("DoAction"); at != std::string::npos;
+       at = text.find("DoAction", at + 1))
     ++doActions;
   EXPECT_EQ(doActions, 2u);
 }
@@ -204,8 +204,8 @@ TEST(AscCodegen, StringsAndNumbersAreEncoded) {
 }
 
 TEST(AscDisassembler, RejectsDamagedMovies) {
-  CompileResult r = compileSource("function f(x) { try { return x; } finally { trace(1); } }",
-                                  "t.as");
+  CompileResult r =
+      compileSource("function f(x) { try { return x; } finally { trace(1); } }", "t.as");
   ASSERT_TRUE(r.ok);
   // Every truncation of a valid movie is reported or listed without reading past the data.
   for (size_t n = 0; n < r.swf.size(); ++n) {

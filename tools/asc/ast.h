@@ -12,13 +12,13 @@ namespace nxr::asc {
 
 enum class NodeKind {
   // Expressions
-  Number,       // number
-  String,       // text
+  Number,  // number
+  String,  // text
   True,
   False,
   Null,
   Undefined,
-  Identifier,   // text
+  Identifier,  // text
   This,
   Member,       // kids[0].text (text = property name)
   Index,        // kids[0][kids[1]]
@@ -35,24 +35,24 @@ enum class NodeKind {
   ArrayLit,     // kids are the elements
   Comma,        // kids evaluated in order, value of the last
   // Statements
-  Var,          // kids are VarDecl
-  VarDecl,      // text name; kids[0] initializer when present
-  ExprStmt,     // kids[0]
-  Block,        // kids
-  If,           // kids[0] cond, kids[1] then, kids[2] else (optional)
-  While,        // kids[0] cond, kids[1] body
-  DoWhile,      // kids[0] body, kids[1] cond
-  For,          // kids[0] init, kids[1] cond, kids[2] update (each may be Empty), kids[3] body
-  ForIn,        // kids[0] target (Var with one VarDecl, or an expression), kids[1] object, kids[2] body
+  Var,       // kids are VarDecl
+  VarDecl,   // text name; kids[0] initializer when present
+  ExprStmt,  // kids[0]
+  Block,     // kids
+  If,        // kids[0] cond, kids[1] then, kids[2] else (optional)
+  While,     // kids[0] cond, kids[1] body
+  DoWhile,   // kids[0] body, kids[1] cond
+  For,       // kids[0] init, kids[1] cond, kids[2] update (each may be Empty), kids[3] body
+  ForIn,  // kids[0] target (Var with one VarDecl, or an expression), kids[1] object, kids[2] body
   Break,
   Continue,
-  Return,       // kids[0] value when present
-  Throw,        // kids[0]
-  Switch,       // kids[0] discriminant, then Case nodes
-  Case,         // flag = default; kids[0] test (not for default), then statements
-  Try,          // kids[0] try Block, kids[1] catch Block or Empty, kids[2] finally Block or Empty;
-                // text = catch variable name
-  FunctionDecl, // fn
+  Return,        // kids[0] value when present
+  Throw,         // kids[0]
+  Switch,        // kids[0] discriminant, then Case nodes
+  Case,          // flag = default; kids[0] test (not for default), then statements
+  Try,           // kids[0] try Block, kids[1] catch Block or Empty, kids[2] finally Block or Empty;
+                 // text = catch variable name
+  FunctionDecl,  // fn
   Empty,
 };
 

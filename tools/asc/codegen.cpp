@@ -109,10 +109,30 @@ struct Breakable {
 
 // The global functions that compile to actions of their own.
 const char* const kActionGlobals[] = {
-    "trace",     "getURL",      "loadMovie",  "loadMovieNum", "unloadMovie", "unloadMovieNum",
-    "fscommand", "getTimer",    "play",       "stop",         "gotoAndPlay", "gotoAndStop",
-    "nextFrame", "prevFrame",   "duplicateMovieClip", "removeMovieClip", "startDrag", "stopDrag",
-    "String",    "Number",      "int",        "chr",          "ord",         "random",
+    "trace",
+    "getURL",
+    "loadMovie",
+    "loadMovieNum",
+    "unloadMovie",
+    "unloadMovieNum",
+    "fscommand",
+    "getTimer",
+    "play",
+    "stop",
+    "gotoAndPlay",
+    "gotoAndStop",
+    "nextFrame",
+    "prevFrame",
+    "duplicateMovieClip",
+    "removeMovieClip",
+    "startDrag",
+    "stopDrag",
+    "String",
+    "Number",
+    "int",
+    "chr",
+    "ord",
+    "random",
     "eval",
 };
 
@@ -450,7 +470,8 @@ class FunctionGen {
     int i = static_cast<int>(loops_.size()) - 1;
     while (i >= 0 && !isBreak && loops_[i].continueLabel < 0) --i;  // continue skips switches
     if (i < 0)
-      throw CompileError(n.loc, isBreak ? "break outside a loop or switch" : "continue outside a loop");
+      throw CompileError(n.loc,
+                         isBreak ? "break outside a loop or switch" : "continue outside a loop");
     const Breakable& target = loops_[i];
     if (target.tryDepth != tryDepth_)
       throw CompileError(n.loc, std::string(isBreak ? "break" : "continue") +
@@ -589,12 +610,24 @@ class FunctionGen {
   // Leaves exactly one value on the stack.
   void expr(Node& n) {
     switch (n.kind) {
-      case NodeKind::Number: w_.push(PushValue::num(n.number)); return;
-      case NodeKind::String: w_.push(PushValue::str(n.text)); return;
-      case NodeKind::True: w_.push(PushValue::boolean(true)); return;
-      case NodeKind::False: w_.push(PushValue::boolean(false)); return;
-      case NodeKind::Null: w_.push(PushValue::null()); return;
-      case NodeKind::Undefined: w_.push(PushValue::undefined()); return;
+      case NodeKind::Number:
+        w_.push(PushValue::num(n.number));
+        return;
+      case NodeKind::String:
+        w_.push(PushValue::str(n.text));
+        return;
+      case NodeKind::True:
+        w_.push(PushValue::boolean(true));
+        return;
+      case NodeKind::False:
+        w_.push(PushValue::boolean(false));
+        return;
+      case NodeKind::Null:
+        w_.push(PushValue::null());
+        return;
+      case NodeKind::Undefined:
+        w_.push(PushValue::undefined());
+        return;
       case NodeKind::This:
         if (thisReg_) {
           w_.push(PushValue::reg(thisReg_));
@@ -624,10 +657,18 @@ class FunctionGen {
         expr(*n.kids[1]);
         w_.op(op::GetMember);
         return;
-      case NodeKind::Call: call(n, true); return;
-      case NodeKind::New: newExpr(n); return;
-      case NodeKind::Unary: unary(n); return;
-      case NodeKind::Update: update(n, true); return;
+      case NodeKind::Call:
+        call(n, true);
+        return;
+      case NodeKind::New:
+        newExpr(n);
+        return;
+      case NodeKind::Unary:
+        unary(n);
+        return;
+      case NodeKind::Update:
+        update(n, true);
+        return;
       case NodeKind::Binary:
         expr(*n.kids[0]);
         expr(*n.kids[1]);
@@ -655,8 +696,12 @@ class FunctionGen {
         w_.place(end);
         return;
       }
-      case NodeKind::Assign: assign(n, true); return;
-      case NodeKind::Function: pushFunction(*n.fn); return;
+      case NodeKind::Assign:
+        assign(n, true);
+        return;
+      case NodeKind::Function:
+        pushFunction(*n.fn);
+        return;
       case NodeKind::ObjectLit:
         for (size_t i = 0; i + 1 < n.kids.size(); i += 2) {
           pushName(n.kids[i]->text);
@@ -965,10 +1010,11 @@ class FunctionGen {
   void needArgs(Node& n, size_t min, size_t max) {
     size_t count = n.kids.size() - 1;
     if (count < min || count > max)
-      throw CompileError(n.kids[0]->loc, n.kids[0]->text + " takes " +
-                                    (min == max ? std::to_string(min)
-                                                : std::to_string(min) + " to " + std::to_string(max)) +
-                                    " argument" + (max == 1 ? "" : "s"));
+      throw CompileError(n.kids[0]->loc,
+                         n.kids[0]->text + " takes " +
+                             (min == max ? std::to_string(min)
+                                         : std::to_string(min) + " to " + std::to_string(max)) +
+                             " argument" + (max == 1 ? "" : "s"));
   }
 
   // Compiles a call of a global that is an action. Returns false when the call is left to the

@@ -67,11 +67,21 @@ std::string quote(const std::string& s) {
   std::string out = "\"";
   for (unsigned char c : s) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (c < 0x20) {
           char buf[8];
@@ -104,21 +114,36 @@ std::string hex4(size_t v) {
 
 const char* tagName(int code) {
   switch (code) {
-    case 0: return "End";
-    case 1: return "ShowFrame";
-    case 2: return "DefineShape";
-    case 9: return "SetBackgroundColor";
-    case 12: return "DoAction";
-    case 26: return "PlaceObject2";
-    case 28: return "RemoveObject2";
-    case 39: return "DefineSprite";
-    case 43: return "FrameLabel";
-    case 56: return "ExportAssets";
-    case 59: return "DoInitAction";
-    case 69: return "FileAttributes";
-    case 77: return "Metadata";
-    case 82: return "DoABC";
-    default: return nullptr;
+    case 0:
+      return "End";
+    case 1:
+      return "ShowFrame";
+    case 2:
+      return "DefineShape";
+    case 9:
+      return "SetBackgroundColor";
+    case 12:
+      return "DoAction";
+    case 26:
+      return "PlaceObject2";
+    case 28:
+      return "RemoveObject2";
+    case 39:
+      return "DefineSprite";
+    case 43:
+      return "FrameLabel";
+    case 56:
+      return "ExportAssets";
+    case 59:
+      return "DoInitAction";
+    case 69:
+      return "FileAttributes";
+    case 77:
+      return "Metadata";
+    case 82:
+      return "DoABC";
+    default:
+      return nullptr;
   }
 }
 
@@ -174,7 +199,9 @@ class Disassembler {
           uint8_t type = p.u8();
           s += " ";
           switch (type) {
-            case 0: s += quote(p.str()); break;
+            case 0:
+              s += quote(p.str());
+              break;
             case 1: {
               uint32_t bits = p.u32();
               float f;
@@ -182,10 +209,18 @@ class Disassembler {
               s += number(f) + "f";
               break;
             }
-            case 2: s += "null"; break;
-            case 3: s += "undefined"; break;
-            case 4: s += "r" + std::to_string(p.u8()); break;
-            case 5: s += p.u8() ? "true" : "false"; break;
+            case 2:
+              s += "null";
+              break;
+            case 3:
+              s += "undefined";
+              break;
+            case 4:
+              s += "r" + std::to_string(p.u8());
+              break;
+            case 5:
+              s += p.u8() ? "true" : "false";
+              break;
             case 6: {
               uint64_t hi = p.u32();
               uint64_t lo = p.u32();
@@ -195,7 +230,9 @@ class Disassembler {
               s += number(d);
               break;
             }
-            case 7: s += std::to_string(static_cast<int32_t>(p.u32())); break;
+            case 7:
+              s += std::to_string(static_cast<int32_t>(p.u32()));
+              break;
             case 8:
             case 9: {
               size_t idx = type == 8 ? p.u8() : p.u16();
@@ -273,9 +310,9 @@ class Disassembler {
         }
         s += ") regs=" + std::to_string(regs) + " flags=";
         static const char* const kFlagNames[] = {
-            "PreloadThis",  "SuppressThis",  "PreloadArguments", "SuppressArguments",
-            "PreloadSuper", "SuppressSuper", "PreloadRoot",      "PreloadParent",
-            "PreloadGlobal"};
+            "PreloadThis",       "SuppressThis",  "PreloadArguments",
+            "SuppressArguments", "PreloadSuper",  "SuppressSuper",
+            "PreloadRoot",       "PreloadParent", "PreloadGlobal"};
         std::string names;
         for (int b = 0; b < 9; ++b)
           if (flags & (1 << b)) names += (names.empty() ? "" : "|") + std::string(kFlagNames[b]);
@@ -288,10 +325,12 @@ class Disassembler {
       case op::Try: {
         uint8_t f = p.u8();
         uint16_t trySize = p.u16(), catchSize = p.u16(), finallySize = p.u16();
-        std::string var = (f & tryflag::CatchInRegister) ? "r" + std::to_string(p.u8()) : quote(p.str());
+        std::string var =
+            (f & tryflag::CatchInRegister) ? "r" + std::to_string(p.u8()) : quote(p.str());
         size_t tryEnd = next + trySize, catchEnd = tryEnd + catchSize;
         s += " try " + hex4(next) + "-" + hex4(tryEnd);
-        if (f & tryflag::HasCatch) s += " catch(" + var + ") " + hex4(tryEnd) + "-" + hex4(catchEnd);
+        if (f & tryflag::HasCatch)
+          s += " catch(" + var + ") " + hex4(tryEnd) + "-" + hex4(catchEnd);
         if (f & tryflag::HasFinally)
           s += " finally " + hex4(catchEnd) + "-" + hex4(catchEnd + finallySize);
         break;

@@ -9,19 +9,19 @@ namespace nxr::asc {
 namespace {
 
 const std::set<std::string, std::less<>> kKeywords = {
-    "break",  "case",   "catch",   "continue", "default",    "delete", "do",
-    "else",   "false",  "finally", "for",      "function",   "if",     "in",
-    "instanceof", "new", "null",   "return",   "switch",     "this",   "throw",
-    "true",   "try",    "typeof",  "var",      "void",       "while",  "with",
-    "class",  "interface", "extends", "implements", "import", "dynamic", "intrinsic",
+    "break",      "case",      "catch",   "continue",   "default",  "delete",  "do",
+    "else",       "false",     "finally", "for",        "function", "if",      "in",
+    "instanceof", "new",       "null",    "return",     "switch",   "this",    "throw",
+    "true",       "try",       "typeof",  "var",        "void",     "while",   "with",
+    "class",      "interface", "extends", "implements", "import",   "dynamic", "intrinsic",
 };
 
 // Longest first, so that the greedy match below finds e.g. '>>>=' before '>>'.
 const char* const kPunctuators[] = {
-    ">>>=", "===", "!==", ">>>", "<<=", ">>=", "==", "!=", "<=", ">=", "&&", "||", "++", "--",
-    "+=",   "-=",  "*=",  "/=",  "%=",  "&=",  "|=", "^=", "<<", ">>", "{",  "}",  "(",  ")",
-    "[",    "]",   ";",   ",",   "<",   ">",   "+",  "-",  "*",  "/",  "%",  "&",  "|",  "^",
-    "!",    "~",   "?",   ":",   "=",   ".",
+    ">>>=", "===", "!==", ">>>", "<<=", ">>=", "==", "!=", "<=", ">=", "&&", "||",
+    "++",   "--",  "+=",  "-=",  "*=",  "/=",  "%=", "&=", "|=", "^=", "<<", ">>",
+    "{",    "}",   "(",   ")",   "[",   "]",   ";",  ",",  "<",  ">",  "+",  "-",
+    "*",    "/",   "%",   "&",   "|",   "^",   "!",  "~",  "?",  ":",  "=",  ".",
 };
 
 bool isIdentStart(unsigned char c) {
@@ -139,9 +139,10 @@ class Lexer {
           }
         }
         if (t.kind != TokenKind::Punctuator) {
-          std::string shown = c >= 0x20 && c < 0x7F ? std::string(1, static_cast<char>(c))
-                                                      : "\\x" + std::string(1, "0123456789ABCDEF"[c >> 4]) +
-                                                            std::string(1, "0123456789ABCDEF"[c & 15]);
+          std::string shown = c >= 0x20 && c < 0x7F
+                                  ? std::string(1, static_cast<char>(c))
+                                  : "\\x" + std::string(1, "0123456789ABCDEF"[c >> 4]) +
+                                        std::string(1, "0123456789ABCDEF"[c & 15]);
           throw CompileError(t.loc, "unexpected character '" + shown + "'");
         }
       }
@@ -150,9 +151,7 @@ class Lexer {
   }
 
  private:
-  char peek(size_t ahead) const {
-    return pos_ + ahead < src_.size() ? src_[pos_ + ahead] : '\0';
-  }
+  char peek(size_t ahead) const { return pos_ + ahead < src_.size() ? src_[pos_ + ahead] : '\0'; }
   SourceLoc loc() const { return {line_, column_}; }
   void advance() {
     if (pos_ >= src_.size()) return;
@@ -266,13 +265,26 @@ class Lexer {
       char e = src_[pos_];
       advance();
       switch (e) {
-        case 'n': out += '\n'; break;
-        case 't': out += '\t'; break;
-        case 'r': out += '\r'; break;
-        case 'b': out += '\b'; break;
-        case 'f': out += '\f'; break;
-        case 'v': out += '\v'; break;
-        case '\n': break;  // line continuation
+        case 'n':
+          out += '\n';
+          break;
+        case 't':
+          out += '\t';
+          break;
+        case 'r':
+          out += '\r';
+          break;
+        case 'b':
+          out += '\b';
+          break;
+        case 'f':
+          out += '\f';
+          break;
+        case 'v':
+          out += '\v';
+          break;
+        case '\n':
+          break;  // line continuation
         case 'x':
         case 'u': {
           int digits = e == 'x' ? 2 : 4;

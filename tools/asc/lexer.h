@@ -21,8 +21,8 @@ enum class TokenKind {
 
 struct Token {
   TokenKind kind = TokenKind::End;
-  std::string text;    // identifier, keyword, punctuator, or the decoded string value
-  double number = 0;   // value of a Number token
+  std::string text;   // identifier, keyword, punctuator, or the decoded string value
+  double number = 0;  // value of a Number token
   SourceLoc loc;
   bool newlineBefore = false;  // a line break separates this token from the previous one
 };

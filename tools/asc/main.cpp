@@ -35,7 +35,8 @@ bool writeFile(const std::string& path, const std::vector<uint8_t>& data) {
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     if (!out) return false;
-    out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    out.write(reinterpret_cast<const char*>(data.data()),
+              static_cast<std::streamsize>(data.size()));
     out.close();
     if (!out) {
       std::remove(temp.c_str());

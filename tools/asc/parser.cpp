@@ -11,10 +11,9 @@ namespace {
 constexpr int kMaxDepth = 500;
 
 const std::map<std::string, int, std::less<>> kBinaryPrecedence = {
-    {"||", 1},  {"&&", 2},  {"|", 3},          {"^", 4},   {"&", 5},   {"==", 6},  {"!=", 6},
-    {"===", 6}, {"!==", 6}, {"<", 7},          {">", 7},   {"<=", 7},  {">=", 7},  {"instanceof", 7},
-    {"<<", 8},  {">>", 8},  {">>>", 8},        {"+", 9},   {"-", 9},   {"*", 10},  {"/", 10},
-    {"%", 10},
+    {"||", 1},  {"&&", 2}, {"|", 3}, {"^", 4},  {"&", 5},  {"==", 6},         {"!=", 6}, {"===", 6},
+    {"!==", 6}, {"<", 7},  {">", 7}, {"<=", 7}, {">=", 7}, {"instanceof", 7}, {"<<", 8}, {">>", 8},
+    {">>>", 8}, {"+", 9},  {"-", 9}, {"*", 10}, {"/", 10}, {"%", 10},
 };
 
 bool isAssignOp(const std::string& s) {
@@ -81,11 +80,20 @@ class Parser {
   [[noreturn]] void fail(const std::string& what) const {
     std::string found;
     switch (cur().kind) {
-      case TokenKind::End: found = "end of input"; break;
-      case TokenKind::FrameBreak: found = "#frame"; break;
-      case TokenKind::String: found = "a string"; break;
-      case TokenKind::Number: found = "a number"; break;
-      default: found = "'" + cur().text + "'";
+      case TokenKind::End:
+        found = "end of input";
+        break;
+      case TokenKind::FrameBreak:
+        found = "#frame";
+        break;
+      case TokenKind::String:
+        found = "a string";
+        break;
+      case TokenKind::Number:
+        found = "a number";
+        break;
+      default:
+        found = "'" + cur().text + "'";
     }
     throw CompileError(cur().loc, "expected " + what + " but found " + found);
   }
@@ -179,7 +187,8 @@ class Parser {
       if (k == "throw") {
         ++pos_;
         auto n = make(NodeKind::Throw, loc);
-        if (cur().newlineBefore) throw CompileError(cur().loc, "no line break allowed after 'throw'");
+        if (cur().newlineBefore)
+          throw CompileError(cur().loc, "no line break allowed after 'throw'");
         n->kids.push_back(expression());
         consumeSemicolon();
         return n;
@@ -187,8 +196,7 @@ class Parser {
       if (k == "switch") return switchStatement();
       if (k == "try") return tryStatement();
       if (k == "with") throw CompileError(loc, "'with' is not supported");
-      if (k == "class" || k == "interface" || k == "import" || k == "dynamic" ||
-          k == "intrinsic")
+      if (k == "class" || k == "interface" || k == "import" || k == "dynamic" || k == "intrinsic")
         throw CompileError(loc, "'" + k + "' declarations are not supported");
     }
     if (isPunct("{")) return block();
@@ -589,8 +597,8 @@ class Parser {
       }
       case TokenKind::Keyword: {
         if (t.text == "this" || t.text == "true" || t.text == "false" || t.text == "null") {
-          NodeKind k = t.text == "this"   ? NodeKind::This
-                       : t.text == "true" ? NodeKind::True
+          NodeKind k = t.text == "this"    ? NodeKind::This
+                       : t.text == "true"  ? NodeKind::True
                        : t.text == "false" ? NodeKind::False
                                            : NodeKind::Null;
           ++pos_;

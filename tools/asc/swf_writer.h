@@ -8,13 +8,13 @@
 namespace nxr::asc {
 
 struct MovieSettings {
-  int version = 8;           // 6 to 10
-  bool compress = false;     // CWS (zlib) instead of FWS
-  int width = 550;           // stage size in pixels
+  int version = 8;        // 6 to 10
+  bool compress = false;  // CWS (zlib) instead of FWS
+  int width = 550;        // stage size in pixels
   int height = 400;
-  double frameRate = 24;     // frames per second
+  double frameRate = 24;           // frames per second
   uint32_t background = 0xFFFFFF;  // RGB
-  bool useNetwork = false;   // FileAttributes: network access instead of local files
+  bool useNetwork = false;         // FileAttributes: network access instead of local files
 };
 
 struct FrameContent {
