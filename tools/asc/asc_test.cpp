@@ -101,6 +101,21 @@ TEST(AscErrors, DeepNestingIsRefusedNotACrash) {
 
   std::string blocks = std::string(5000, '{') + std::string(5000, '}');
   EXPECT_FALSE(compileSource(blocks, "deep.as").ok);
+
+  // Long operator and member chains make deep trees without recursion in the parser.
+  std::string sum = "x = 1";
+  for (int i = 0; i < 100000; ++i) sum += "+1";
+  EXPECT_FALSE(compileSource(sum + ";", "chain.as").ok);
+  std::string members = "x = a";
+  for (int i = 0; i < 100000; ++i) members += ".b";
+  EXPECT_FALSE(compileSource(members + ";", "chain.as").ok);
+  std::string calls = "f";
+  for (int i = 0; i < 100000; ++i) calls += "()";
+  EXPECT_FALSE(compileSource(calls + ";", "chain.as").ok);
+  // Ordinary lengths still compile.
+  std::string shortSum = "x = 1";
+  for (int i = 0; i < 300; ++i) shortSum += "+1";
+  EXPECT_TRUE(compileSource(shortSum + ";", "chain.as").ok);
 }
 
 TEST(AscErrors, FrameScriptRunsOutOfTemporaryRegisters) {

@@ -166,11 +166,12 @@ class FunctionGen {
       paramRegs.push_back(regOf_.count(p) ? regOf_[p] : 0);
     }
     // A repeated parameter name: only the last one's register holds the value.
+    std::map<std::string, size_t> lastParam;
+    for (size_t i = 0; i < fn_.params.size(); ++i) lastParam[fn_.params[i]] = i;
     for (size_t i = 0; i < fn_.params.size(); ++i)
-      for (size_t j = i + 1; j < fn_.params.size(); ++j)
-        if (fn_.params[i] == fn_.params[j]) paramRegs[i] = 0;
+      if (lastParam[fn_.params[i]] != i) paramRegs[i] = 0;
     for (const auto& name : fn_.declared) {
-      if (std::find(fn_.params.begin(), fn_.params.end(), name) != fn_.params.end()) continue;
+      if (lastParam.count(name)) continue;
       if (wantsRegister(name)) regOf_[name] = next++;
     }
     firstTemp_ = next;
@@ -179,7 +180,7 @@ class FunctionGen {
     // never reach a variable of the same name further out.
     for (const auto& name : fn_.declared) {
       if (regOf_.count(name)) continue;
-      if (std::find(fn_.params.begin(), fn_.params.end(), name) != fn_.params.end()) continue;
+      if (lastParam.count(name)) continue;
       w_.push(PushValue::str(name));
       w_.op(op::DefineLocal2);
     }

@@ -59,6 +59,12 @@ class Parser {
     Parser& p;
   };
 
+  // Loops that build left-nested trees count against the same limit as recursion, because
+  // the later stages walk those trees recursively.
+  void checkChain(int chain) const {
+    if (depth_ + chain > kMaxDepth) throw CompileError(cur().loc, "nesting too deep");
+  }
+
   const Token& cur() const { return toks_[pos_]; }
   const Token& next() const { return toks_[pos_ + 1 < toks_.size() ? pos_ + 1 : pos_]; }
   bool isPunct(const char* p) const {
@@ -414,9 +420,11 @@ class Parser {
   NodePtr binary(int minPrec) {
     DepthGuard guard(*this);
     NodePtr lhs = unary();
+    int chain = 0;  // each operator in a row makes the tree one level deeper
     while (true) {
       int prec = precedenceOfCurrent();
       if (prec == 0 || prec < minPrec) return lhs;
+      checkChain(++chain);
       std::string op = cur().text;
       SourceLoc loc = cur().loc;
       ++pos_;
@@ -515,8 +523,10 @@ class Parser {
     } else {
       e = primary();
     }
+    int chain = 0;
     while (true) {
       SourceLoc loc = cur().loc;
+      checkChain(++chain);
       if (acceptPunct(".")) {
         auto n = make(NodeKind::Member, loc);
         n->text = propertyName();
@@ -553,8 +563,10 @@ class Parser {
     } else {
       e = primary();
     }
+    int chain = 0;
     while (true) {
       SourceLoc loc = cur().loc;
+      checkChain(++chain);
       if (acceptPunct(".")) {
         auto n = make(NodeKind::Member, loc);
         n->text = propertyName();
