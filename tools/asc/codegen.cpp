@@ -100,6 +100,13 @@ void analyzeFunction(FunctionInfo& fn) {
 
 // ---- generation
 
+struct TryContext {
+  int exitRegister;                         // holds the number of the exit taken, 1-based
+  size_t loopsSize;                         // loops and switches around the try statement
+  int blockEnd;                             // label at the end of the block being generated
+  std::vector<std::pair<int, bool>> exits;  // target loop and whether it is a break
+};
+
 struct Breakable {
   int breakLabel;
   int continueLabel;  // -1 for a switch
@@ -473,10 +480,25 @@ class FunctionGen {
     if (i < 0)
       throw CompileError(n.loc,
                          isBreak ? "break outside a loop or switch" : "continue outside a loop");
+    jumpTo(i, isBreak);
+  }
+
+  // Leaves for loops_[i]. A jump never crosses the edge of a try, catch or finally block: it
+  // stores which exit it takes and ends the block normally, so that the player runs the finally
+  // block; the code after the try statement then continues the jump.
+  void jumpTo(int i, bool isBreak) {
     const Breakable& target = loops_[i];
-    if (target.tryDepth != tryDepth_)
-      throw CompileError(n.loc, std::string(isBreak ? "break" : "continue") +
-                                    " cannot leave a try, catch or finally block");
+    if (!tries_.empty() && target.tryDepth < tryDepth_) {
+      TryContext& t = tries_.back();
+      for (int j = static_cast<int>(loops_.size()) - 1; j >= static_cast<int>(t.loopsSize); --j)
+        if (loops_[j].forIn) drainEnumeration();
+      t.exits.push_back({i, isBreak});
+      w_.push(PushValue::num(static_cast<double>(t.exits.size())));
+      w_.storeRegister(t.exitRegister);
+      w_.op(op::Pop);
+      w_.branch(op::Jump, t.blockEnd);
+      return;
+    }
     for (int j = static_cast<int>(loops_.size()) - 1; j >= i; --j) {
       if (!loops_[j].forIn) continue;
       if (j == i && !isBreak) continue;  // continuing the enumeration itself
@@ -484,6 +506,15 @@ class FunctionGen {
     }
     // A break out of a for-in has drained it already, so go past its own cleanup.
     w_.branch(op::Jump, isBreak ? target.breakLabel : target.continueLabel);
+  }
+
+  // Whether a statement holds a break or continue (outside inner functions).
+  static bool containsJump(const Node& n) {
+    if (n.kind == NodeKind::Break || n.kind == NodeKind::Continue) return true;
+    if (n.kind == NodeKind::Function || n.kind == NodeKind::FunctionDecl) return false;
+    for (const auto& k : n.kids)
+      if (k && containsJump(*k)) return true;
+    return false;
   }
 
   void returnStatement(Node& n) {
@@ -554,24 +585,54 @@ class FunctionGen {
     } else {
       ActionWriter::appendString(payload, hasCatch ? n.text : "");
     }
+    // The register that says which break or continue left the statement (frame scripts use
+    // register 0 too); -1 when the statement has none.
+    int exitRegister = containsJump(n) ? allocTemp(n.loc) : -1;
+    if (exitRegister >= 0) {
+      w_.push(PushValue::num(0));
+      w_.storeRegister(exitRegister);
+      w_.op(op::Pop);
+    }
     size_t header = w_.offset() + 3;  // the size fields follow the code and length
     w_.opWith(op::Try, payload);
+    tries_.push_back({exitRegister, loops_.size(), -1, {}});
     ++tryDepth_;
-    size_t start = w_.offset();
-    statement(*n.kids[0]);
-    size_t trySize = w_.offset() - start;
-    start = w_.offset();
-    if (hasCatch) statement(*n.kids[1]);
-    size_t catchSize = w_.offset() - start;
-    start = w_.offset();
-    if (hasFinally) statement(*n.kids[2]);
-    size_t finallySize = w_.offset() - start;
+    size_t sizes[3] = {0, 0, 0};
+    for (int part = 0; part < 3; ++part) {
+      if (n.kids[part]->kind == NodeKind::Empty) continue;
+      int end = w_.newLabel();
+      tries_.back().blockEnd = end;
+      size_t start = w_.offset();
+      statement(*n.kids[part]);
+      w_.place(end);
+      sizes[part] = w_.offset() - start;
+    }
     --tryDepth_;
-    if (trySize > 0xFFFF || catchSize > 0xFFFF || finallySize > 0xFFFF)
+    TryContext done = std::move(tries_.back());
+    tries_.pop_back();
+    if (sizes[0] > 0xFFFF || sizes[1] > 0xFFFF || sizes[2] > 0xFFFF)
       throw CompileError(n.loc, "try block larger than 64 KiB");
-    w_.patchU16(header + 1, static_cast<uint16_t>(trySize));
-    w_.patchU16(header + 3, static_cast<uint16_t>(catchSize));
-    w_.patchU16(header + 5, static_cast<uint16_t>(finallySize));
+    w_.patchU16(header + 1, static_cast<uint16_t>(sizes[0]));
+    w_.patchU16(header + 3, static_cast<uint16_t>(sizes[1]));
+    w_.patchU16(header + 5, static_cast<uint16_t>(sizes[2]));
+    if (!done.exits.empty()) {
+      std::vector<int> labels;
+      for (size_t k = 0; k < done.exits.size(); ++k) {
+        labels.push_back(w_.newLabel());
+        w_.push(PushValue::reg(exitRegister));
+        w_.push(PushValue::num(static_cast<double>(k + 1)));
+        w_.op(op::StrictEquals);
+        w_.branch(op::If, labels.back());
+      }
+      int after = w_.newLabel();
+      w_.branch(op::Jump, after);
+      for (size_t k = 0; k < done.exits.size(); ++k) {
+        w_.place(labels[k]);
+        jumpTo(done.exits[k].first, done.exits[k].second);
+      }
+      w_.place(after);
+    }
+    if (exitRegister >= 0) freeTemp();
   }
 
   // ---- expressions
@@ -1167,6 +1228,7 @@ class FunctionGen {
   int tempsInUse_ = 0;
   int maxReg_ = 0;
   int tryDepth_ = 0;
+  std::vector<TryContext> tries_;
   int forInDepth_ = 0;
 };
 
