@@ -1,11 +1,23 @@
-// Code in several frames; the timeline keeps its variables between frames.
-#rate 30
-var visits = 1;
+// Code in several frames, frame labels and jumps; the timeline keeps its variables.
+#rate 60
+var visits = 0;
 trace("frame 1");
 #frame
+#label again
 visits++;
-trace("frame 2 visits " + visits);
+trace("frame 2 visit " + visits);
 #frame
-#label last
-trace("frame 3 visits " + visits + " at " + _currentframe);
+trace("frame 3 at " + _currentframe);
+if (visits == 1) {
+  gotoAndPlay("again");
+} else if (visits == 2) {
+  gotoAndPlay(2);
+} else if (visits == 3) {
+  var target = 1 + 1;
+  gotoAndPlay(target);
+} else {
+  gotoAndStop(4);
+}
+#frame
+trace("frame 4");
 stop();
