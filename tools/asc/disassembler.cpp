@@ -177,7 +177,7 @@ class Disassembler {
       out_ += line + "\n";
     }
     while (!bodies.empty() && r.pos() >= bodies.back()) bodies.pop_back();
-    if (!bodies.empty()) out_ += indent + "; function body runs past the end of the actions\n";
+    if (!bodies.empty()) out_ += indent + "; a block runs past the end of the actions\n";
   }
 
  private:
@@ -333,6 +333,7 @@ class Disassembler {
           s += " catch(" + var + ") " + hex4(tryEnd) + "-" + hex4(catchEnd);
         if (f & tryflag::HasFinally)
           s += " finally " + hex4(catchEnd) + "-" + hex4(catchEnd + finallySize);
+        bodies.push_back(catchEnd + finallySize);  // the blocks are listed indented
         break;
       }
       case 0x94:  // With
