@@ -2,6 +2,8 @@
 #rate 60
 var visits = 0;
 trace("frame 1");
+// Called from other frames, whose scripts have constant pools of their own.
+function describe(n) { return "described " + n + " in " + "frame one's pool"; }
 #frame
 #label again
 visits++;
@@ -20,4 +22,5 @@ if (visits == 1) {
 }
 #frame
 trace("frame 4");
+trace(describe(visits));
 stop();

@@ -32,7 +32,7 @@ for (let i = 2; i < process.argv.length; ++i) {
   else options.names.push(a);
 }
 
-const TEST_TIMEOUT_MS = 8000;   // one movie's whole run
+const TEST_TIMEOUT_MS = 15000;  // one movie's whole run
 const SETTLE_MS = 300;          // quiet time after the expected output, to catch extra output
 
 function parseEi(text, file) {
