@@ -225,13 +225,10 @@ class Lexer {
         while (pos_ < src_.size() && src_[pos_] >= '0' && src_[pos_] <= '9') advance();
       }
       if (peek(0) == 'e' || peek(0) == 'E') {
-        size_t save = pos_;
         advance();
         if (peek(0) == '+' || peek(0) == '-') advance();
-        if (!(peek(0) >= '0' && peek(0) <= '9')) {
-          (void)save;
+        if (!(peek(0) >= '0' && peek(0) <= '9'))
           throw CompileError(start, "malformed number exponent");
-        }
         while (pos_ < src_.size() && src_[pos_] >= '0' && src_[pos_] <= '9') advance();
       }
       std::string text(src_.substr(begin, pos_ - begin));
