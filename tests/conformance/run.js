@@ -85,6 +85,7 @@ const HARNESS_PAGE = `<!doctype html>
     splashScreen: false, letterbox: 'off', allowScriptAccess: true,
     warnOnUnsupportedContent: false, logLevel: 'info', contextMenu: 'off', openUrlMode: 'deny',
     allowNetworking: 'all', favorFlash: false, preferredRenderer: 'canvas', quality: 'low',
+    maxExecutionDuration: 5,  // seconds: a runaway script is stopped, not the whole run
   };
   window.__eiNames = [];
   window.startMovie = function (setup) {
