@@ -91,3 +91,10 @@ function bump() { g = g + 1; }
 bump();
 bump();
 trace(g);
+
+// The name of a function expression is visible inside it only, also to inner functions.
+var factorial = function fac(n) { return n <= 1 ? 1 : n * fac(n - 1); };
+trace(factorial(5));
+trace(typeof fac);
+var maker = function made() { return function () { return typeof made; }; };
+trace(maker()());

@@ -78,7 +78,8 @@ struct FunctionInfo {
   std::vector<std::string> params;
   std::vector<NodePtr> body;
   SourceLoc loc;
-  bool isScript = false;  // a frame's top-level code
+  bool isScript = false;      // a frame's top-level code
+  bool isExpression = false;  // a function expression: its name is visible only inside it
 
   // Analysis
   FunctionInfo* parent = nullptr;
@@ -86,7 +87,8 @@ struct FunctionInfo {
   std::set<std::string> captured;  // declared names used by an inner function
   bool usesThis = false;
   bool usesArguments = false;
-  bool usesEval = false;  // eval() or other name lookups by text: keep every local named
+  bool usesEval = false;      // eval() or other name lookups by text: keep every local named
+  bool bindsOwnName = false;  // the expression's name is a local holding the function itself
 };
 
 struct Program {

@@ -95,6 +95,12 @@ void analyzeFunction(FunctionInfo& fn) {
   fn.declared.clear();
   for (const auto& p : fn.params) fn.declared.insert(p);
   for (const auto& s : fn.body) declareIn(fn, *s);
+  // A named function expression sees its own name, unless something inside declares it.
+  fn.bindsOwnName = fn.isExpression && !fn.name.empty() && !fn.declared.count(fn.name);
+  if (fn.bindsOwnName) {
+    fn.declared.insert(fn.name);
+    fn.usesArguments = true;  // the function is arguments.callee
+  }
   for (auto& s : fn.body) analyzeUses(fn, *s);
 }
 
@@ -190,6 +196,19 @@ class FunctionGen {
       if (lastParam.count(name)) continue;
       w_.push(PushValue::str(name));
       w_.op(op::DefineLocal2);
+    }
+    if (fn_.bindsOwnName) {
+      int r = registerOf(fn_.name);
+      if (!r) w_.push(PushValue::str(fn_.name));
+      w_.push(PushValue::reg(argsReg_));
+      w_.push(PushValue::str("callee"));
+      w_.op(op::GetMember);
+      if (r) {
+        w_.storeRegister(r);
+        w_.op(op::Pop);
+      } else {
+        w_.op(op::DefineLocal);
+      }
     }
     body();
     std::vector<uint8_t> code = w_.finish(fn_.loc);

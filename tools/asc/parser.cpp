@@ -620,6 +620,7 @@ class Parser {
           ++pos_;
           auto n = make(NodeKind::Function, loc);
           n->fn = function(loc, false);
+          n->fn->isExpression = true;
           return n;
         }
         break;
