@@ -1,0 +1,38 @@
+// Conversions between numbers, strings, booleans, undefined and null (SWF 8 rules).
+trace("3" + 4);
+trace(3 + 4 + "5");
+trace("6" * "7");
+trace("10" - 3);
+trace(Number("12.5") + 1);
+trace(Number("0x1F"));
+trace(isNaN(Number("abc")));
+trace(Number(true));
+trace(Number(null));  // NaN from SWF 7 on
+trace(isNaN(Number(undefined)));
+trace(int(3.7));
+trace(int(-3.7));
+trace(String(12));
+trace(String(true));
+trace(String(undefined));
+trace(String(null));
+trace("a" + undefined);
+trace(1 / 0);
+trace(-1 / 0);
+trace(0.1 + 0.2);
+trace(1e21);
+trace(123456789012);
+trace(parseInt("42px"));
+trace(parseInt("ff", 16));
+trace(parseFloat("3.25abc"));
+trace(Boolean(""));
+trace(Boolean("0"));
+trace(Boolean(0));
+trace(Boolean({}));
+trace("10" < "9");
+trace(10 < 9);
+trace("abc" < "abd");
+trace(String([1, 2, 3]));
+trace({} + "");
+trace(5 == "5.0");
+trace(true == 1);
+trace(Infinity > 1e308);
