@@ -3,9 +3,9 @@
 namespace nxr {
 namespace {
 
-// The relabelling hook of the open Abort/Ignore box.
-HHOOK relabelHook = nullptr;
-
+// Relabels the buttons of the box as it is activated. Each box of type 0x2000 installs its own
+// hook for its own lifetime, so a box opened from inside another (a timer firing while the first
+// is up) cannot leave a hook behind that would relabel every later box of the thread.
 LRESULT CALLBACK relabelButtons(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_ACTIVATE) {
     HWND box = reinterpret_cast<HWND>(wParam);
@@ -13,7 +13,7 @@ LRESULT CALLBACK relabelButtons(int code, WPARAM wParam, LPARAM lParam) {
     if (HWND cancel = GetDlgItem(box, IDCANCEL)) SetWindowTextW(cancel, L"&Ignore");
     return 0;
   }
-  return CallNextHookEx(relabelHook, code, wParam, lParam);
+  return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 }  // namespace
@@ -85,16 +85,13 @@ UINT messageBoxStyle(uint32_t type) {
 
 int32_t showMessageBox(const std::u16string& text, const std::u16string& caption, uint32_t type,
                        HWND owner) {
-  const bool relabel = (type & 0xFF00) == kBoxAbortIgnore;
-  if (relabel) {
-    relabelHook = SetWindowsHookExW(WH_CBT, relabelButtons, nullptr, GetCurrentThreadId());
+  ScopedHook relabelHook;
+  if ((type & 0xFF00) == kBoxAbortIgnore) {
+    relabelHook.reset(SetWindowsHookExW(WH_CBT, relabelButtons, nullptr, GetCurrentThreadId()));
   }
   int pressed = MessageBoxW(owner ? owner : GetDesktopWindow(), asWcstr(text), asWcstr(caption),
                             messageBoxStyle(type));
-  if (relabel) {
-    if (relabelHook) UnhookWindowsHookEx(relabelHook);
-    relabelHook = nullptr;
-  }
+  relabelHook.reset();  // removed as soon as the box has closed
   return messageBoxResult(type, pressed);
 }
 

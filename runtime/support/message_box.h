@@ -40,8 +40,9 @@ UINT messageBoxStyle(uint32_t type);
 // The result code for the button MessageBoxW reported for a box of the type.
 int32_t messageBoxResult(uint32_t type, int pressed);
 
-// Shows a modal box; owner null means the desktop window. Only one box of type 0x2000 may be
-// open at a time in the process (its relabelling hook is kept in one place).
+// Shows a modal box; owner null means the desktop window. A box of type 0x2000 has its buttons
+// relabelled by a hook on the calling thread while it is open; any other box that the thread
+// activates meanwhile is relabelled too.
 int32_t showMessageBox(const std::u16string& text, const std::u16string& caption, uint32_t type,
                        HWND owner = nullptr);
 

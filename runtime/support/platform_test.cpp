@@ -321,13 +321,41 @@ TEST(MessageBoxes, AbortIgnoreBoxIsRelabelled) {
     EXPECT_EQ(seen.cancelLabel, u"&Ignore");
     EXPECT_EQ(result, c.result);
   }
-  // The hook is gone afterwards: an ordinary box keeps its own labels.
-  BoxSeen seen;
-  std::thread driver(driveBox, u"nxr after relabelling", Press::kOk, false, std::ref(seen));
-  EXPECT_EQ(showMessageBox(u"Plain.", u"nxr after relabelling", 0x0200, nullptr), 16);
+}
+
+// A box opened from a timer while a relabelled box is up (a nested message loop): both are
+// relabelled, both answer, and no hook is left behind to relabel a later ordinary box.
+int32_t nestedResult = 0;
+void CALLBACK openNestedBox(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  nestedResult = showMessageBox(u"Inner.", u"nxr inner box", 0x2000, nullptr);
+}
+
+TEST(MessageBoxes, NestedRelabelledBoxLeavesNoHookBehind) {
+  BoxSeen inner;
+  BoxSeen outer;
+  std::thread driver([&] {
+    driveBox(u"nxr inner box", Press::kOk, true, inner);
+    driveBox(u"nxr outer box", Press::kCancel, true, outer);
+  });
+  nestedResult = 0;
+  ASSERT_NE(SetTimer(nullptr, 0, 50, openNestedBox), 0u);
+  int32_t outerResult = showMessageBox(u"Outer.", u"nxr outer box", 0x2000, nullptr);
   driver.join();
-  EXPECT_NE(seen.okLabel, u"&Abort");
-  EXPECT_NE(seen.cancelLabel, u"&Ignore");
+  ASSERT_TRUE(inner.found);
+  ASSERT_TRUE(outer.found);
+  EXPECT_EQ(inner.okLabel, u"&Abort");
+  EXPECT_EQ(outer.cancelLabel, u"&Ignore");
+  EXPECT_EQ(nestedResult, 1);
+  EXPECT_EQ(outerResult, 4);
+
+  BoxSeen after;
+  std::thread plain(driveBox, u"nxr after relabelling", Press::kOk, false, std::ref(after));
+  EXPECT_EQ(showMessageBox(u"Plain.", u"nxr after relabelling", 0x0200, nullptr), 16);
+  plain.join();
+  ASSERT_TRUE(after.found);
+  EXPECT_NE(after.okLabel, u"&Abort");
+  EXPECT_NE(after.cancelLabel, u"&Ignore");
 }
 
 // ---- folders ----
