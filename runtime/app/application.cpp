@@ -5,6 +5,7 @@
 
 #include "app/display_modes.h"
 #include "app/work_folder.h"
+#include "support/folders.h"
 #include "support/message_box.h"
 #include "support/text.h"
 
@@ -21,12 +22,6 @@ const IID kSpVoiceIid = {0x6C44DF74, 0x72B9, 0x4992, {0xA1, 0xEC, 0xEF, 0x99, 0x
 constexpr char16_t kFallbackPayload[] = u"\\~~~~,~b3.exe";
 // The class menu id of the form window class; the executable carries no menu of that id.
 constexpr int kFormClassMenuId = 142;
-
-std::u16string readCurrentDirectory() {
-  wchar_t buffer[2048];
-  const DWORD length = GetCurrentDirectoryW(2048, buffer);
-  return length > 0 && length < 2048 ? fromWide(buffer, length) : std::u16string();
-}
 
 std::u16string readModulePath(HINSTANCE instance) {
   wchar_t buffer[1024];
@@ -88,7 +83,7 @@ Application::~Application() {
 
 bool Application::init(HINSTANCE instance) {
   instance_ = instance;
-  currentDirectory_ = readCurrentDirectory();
+  currentDirectory_ = workingDirectory();
   executablePath_ = readModulePath(instance);
   if (!readProjectData()) return false;
   screensaverMode_ = project_.runMode == 1;
@@ -185,7 +180,7 @@ void Application::runMessageLoop() {
 
 void Application::shutdown() {
   speechVoice_.reset();
-  removeWorkFolder(workFolder_);
+  if (!workFolder_.empty()) deleteFolderTree(workFolder_);
   workFolder_.clear();
 }
 

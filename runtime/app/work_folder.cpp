@@ -4,10 +4,10 @@
 
 #ifdef _WIN32
 #include <windows.h>
-// windows.h first: the shell header builds on it.
+// windows.h first: the multimedia header builds on it.
 #include <mmsystem.h>
-#include <shellapi.h>
 
+#include "support/folders.h"
 #include "support/win.h"
 #endif
 
@@ -21,36 +21,12 @@ std::u16string workFolderName(uint32_t timeMs, uint32_t processId, uint32_t thre
 #ifdef _WIN32
 
 std::u16string createWorkFolder() {
-  wchar_t temp[MAX_PATH + 1];
-  const DWORD length = GetTempPathW(MAX_PATH, temp);
-  if (length == 0 || length > MAX_PATH) return {};
+  const std::u16string temp = tempFolder();
+  if (temp.empty()) return {};
   const std::u16string path =
-      fromWide(temp, length) +
-      workFolderName(timeGetTime(), GetCurrentProcessId(), GetCurrentThreadId());
+      temp + workFolderName(timeGetTime(), GetCurrentProcessId(), GetCurrentThreadId());
   if (!CreateDirectoryW(asWcstr(path), nullptr)) return {};
   return path;
-}
-
-void removeWorkFolder(const std::u16string& path) {
-  if (path.empty()) return;
-  WIN32_FIND_DATAW found;
-  ScopedFindHandle find(FindFirstFileW(asWcstr(path + u"\\*.*"), &found));
-  if (find) {
-    do {
-      const std::u16string name = fromWide(found.cFileName);
-      if (name == u"." || name == u"..") continue;
-      // Folders among the entries fail here and go with the folder itself below.
-      DeleteFileW(asWcstr(path + u"\\" + name));
-    } while (FindNextFileW(find.get(), &found));
-  }
-  // The shell's delete takes a list ended by two zero characters.
-  std::u16string source = path;
-  source.push_back(0);
-  SHFILEOPSTRUCTW operation{};
-  operation.wFunc = FO_DELETE;
-  operation.pFrom = asWcstr(source);
-  operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION;
-  SHFileOperationW(&operation);
 }
 
 #endif

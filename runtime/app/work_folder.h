@@ -14,11 +14,8 @@ std::u16string workFolderName(uint32_t timeMs, uint32_t processId, uint32_t thre
 #ifdef _WIN32
 // Creates a fresh work folder in the temporary folder and returns its path without a trailing
 // backslash; empty when there is no temporary folder or the folder cannot be created (also when
-// it already exists).
+// it already exists). It is removed at exit with deleteFolderTree (support/folders.h).
 std::u16string createWorkFolder();
-
-// Deletes every file directly inside the folder, then the folder with whatever is left in it.
-void removeWorkFolder(const std::u16string& path);
 #endif
 
 }  // namespace nxr
