@@ -1,0 +1,98 @@
+// Writes small SWF movies for tests: a header with the given frame size, rate and frame count,
+// optional SetBackgroundColor and FrameLabel tags, one ShowFrame per frame and the End tag.
+#pragma once
+
+#include <zlib.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace nxr::player::testing {
+
+struct SwfSpec {
+  uint8_t version = 8;
+  bool compressed = false;
+  int32_t widthTwips = 200 * 20, heightTwips = 100 * 20;
+  uint16_t frameRate = 24 << 8;  // 8.8 fixed point
+  uint16_t frameCount = 3;
+  int64_t backgroundColor = -1;                          // 0xRRGGBB, or -1 for none
+  std::vector<std::pair<uint16_t, std::string>> labels;  // frame index, label
+};
+
+inline void putU16(std::vector<uint8_t>& out, uint32_t v) {
+  out.push_back(uint8_t(v));
+  out.push_back(uint8_t(v >> 8));
+}
+inline void putU32(std::vector<uint8_t>& out, uint32_t v) {
+  putU16(out, v & 0xFFFF);
+  putU16(out, v >> 16);
+}
+inline void putTag(std::vector<uint8_t>& out, uint16_t code, const std::vector<uint8_t>& data) {
+  if (data.size() < 0x3F) {
+    putU16(out, (code << 6) | uint16_t(data.size()));
+  } else {
+    putU16(out, (code << 6) | 0x3F);
+    putU32(out, uint32_t(data.size()));
+  }
+  out.insert(out.end(), data.begin(), data.end());
+}
+
+// A RECT record with 16-bit fields: (0, width, 0, height).
+inline void putRect(std::vector<uint8_t>& out, int32_t width, int32_t height) {
+  const uint32_t nbits = 16;
+  uint64_t acc = 0;
+  int used = 0;
+  auto put = [&](uint32_t value, int count) {
+    for (int i = count - 1; i >= 0; --i) {
+      acc = (acc << 1) | ((value >> i) & 1);
+      if (++used == 8) {
+        out.push_back(uint8_t(acc));
+        acc = 0;
+        used = 0;
+      }
+    }
+  };
+  put(nbits, 5);
+  put(0, 16);
+  put(uint32_t(width), 16);
+  put(0, 16);
+  put(uint32_t(height), 16);
+  if (used) out.push_back(uint8_t(acc << (8 - used)));
+}
+
+inline std::vector<uint8_t> buildSwf(const SwfSpec& spec) {
+  std::vector<uint8_t> body;
+  putRect(body, spec.widthTwips, spec.heightTwips);
+  putU16(body, spec.frameRate);
+  putU16(body, spec.frameCount);
+  if (spec.backgroundColor >= 0) {
+    putTag(body, 9,
+           {uint8_t(spec.backgroundColor >> 16), uint8_t(spec.backgroundColor >> 8),
+            uint8_t(spec.backgroundColor)});
+  }
+  for (uint16_t frame = 0; frame < spec.frameCount; ++frame) {
+    for (const auto& [at, label] : spec.labels) {
+      if (at != frame) continue;
+      std::vector<uint8_t> text(label.begin(), label.end());
+      text.push_back(0);
+      putTag(body, 43, text);
+    }
+    putTag(body, 1, {});
+  }
+  putTag(body, 0, {});
+
+  std::vector<uint8_t> out = {uint8_t(spec.compressed ? 'C' : 'F'), 'W', 'S', spec.version};
+  putU32(out, uint32_t(8 + body.size()));
+  if (!spec.compressed) {
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
+  }
+  uLongf packedSize = compressBound(uLong(body.size()));
+  std::vector<uint8_t> packed(packedSize);
+  compress(packed.data(), &packedSize, body.data(), uLong(body.size()));
+  out.insert(out.end(), packed.begin(), packed.begin() + packedSize);
+  return out;
+}
+
+}  // namespace nxr::player::testing
