@@ -4,6 +4,8 @@
 #pragma once
 
 #include <windows.h>
+#include <objidl.h>
+#include <oleauto.h>
 
 #include <cstdint>
 
@@ -83,10 +85,76 @@ struct LoadMovieBlock {
   const Char* url;
   HRESULT hr;
 };
-struct ValueOutBlock {
+struct ValueBlock {  // value in or value out
   int32_t value;
   HRESULT hr;
 };
+
+// More blocks of the control operations.
+struct HrBlock {
+  HRESULT hr;
+};
+struct ZoomRectBlock {
+  int32_t left, top, right, bottom;
+  HRESULT hr;
+};
+struct PanBlock {
+  int32_t x, y, mode;
+  HRESULT hr;
+};
+struct FrameLoadedBlock {
+  int32_t frame;
+  int32_t loaded;
+  HRESULT hr;
+};
+template <typename C>
+struct TextValueBlock {
+  const C* text;
+  int32_t value;
+  HRESULT hr;
+};
+template <typename C>
+struct TwoTextBlock {
+  const C* first;
+  const C* second;
+  HRESULT hr;
+};
+template <typename C>
+struct TextTextOutBlock {
+  const C* text;
+  C* buffer;
+  int32_t length;
+  HRESULT hr;
+};
+template <typename C>
+struct PropertyTextBlock {
+  const C* target;
+  int32_t property;
+  const C* value;
+  HRESULT hr;
+};
+template <typename C>
+struct PropertyTextOutBlock {
+  const C* target;
+  int32_t property;
+  C* buffer;
+  int32_t length;
+  HRESULT hr;
+};
+template <typename C>
+struct PropertyNumberBlock {
+  const C* target;
+  int32_t property;
+  double number;
+  HRESULT hr;
+};
+
+struct CallFunctionBlock {
+  BSTR request;
+  BSTR response;
+  HRESULT hr;
+};
+
 
 // MHM_LOAD_MOVIE_FROM_MEMORY, MHM_PUT_MOVIE_FROM_MEMORY (the latter without the layer).
 struct PutMovieFromMemoryBlock {
