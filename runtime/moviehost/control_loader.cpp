@@ -50,8 +50,9 @@ ControlLoader::~ControlLoader() {
   if (wideAtom_) UnregisterClassW(reinterpret_cast<LPCWSTR>(MAKEINTATOM(wideAtom_)), instance);
   classThunk_.reset();
   if (timer_) KillTimer(nullptr, timer_);
-  unload();
+  // The registry lets go of the control's callbacks while the control's code is still mapped.
   registry_.reset();
+  unload();
   for (auto& entry : cursorsById_) DestroyCursor(entry.second);
   for (auto& entry : cursorsByName_) DestroyCursor(entry.second);
   if (SUCCEEDED(comInitialized_)) CoUninitialize();

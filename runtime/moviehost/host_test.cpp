@@ -103,6 +103,40 @@ void pumpMessages() {
   }
 }
 
+void SetVariableForTest(HWND host, const wchar_t* name, const wchar_t* value) {
+  TwoTextBlock<wchar_t> block{name, value, E_FAIL};
+  SendMessageW(host, 0x151E, 0, reinterpret_cast<LPARAM>(&block));
+  EXPECT_EQ(block.hr, S_OK);
+}
+
+// An uncompressed SWF 9 movie of 320 x 240 pixels with a background colour and one frame.
+std::vector<uint8_t> smallMovie() {
+  // The frame rectangle: 5 bits of field width, then 15-bit fields 0, 6400, 0, 4800 (twips).
+  std::vector<uint8_t> body;
+  std::vector<int> stream;
+  auto put = [&](uint32_t value, int width) {
+    for (int b = width - 1; b >= 0; --b) stream.push_back((value >> b) & 1);
+  };
+  put(15, 5);
+  for (uint32_t value : {0u, 6400u, 0u, 4800u}) put(value, 15);
+  while (stream.size() % 8) stream.push_back(0);
+  for (size_t i = 0; i < stream.size(); i += 8) {
+    uint8_t byte = 0;
+    for (int b = 0; b < 8; ++b) byte = static_cast<uint8_t>((byte << 1) | stream[i + b]);
+    body.push_back(byte);
+  }
+  const uint8_t rest[] = {0x00, 0x0C, 0x01, 0x00,              // 12 fps, 1 frame
+                          0x43, 0x02, 0x33, 0x66, 0x99,        // SetBackgroundColor
+                          0x40, 0x00,                          // ShowFrame
+                          0x00, 0x00};                         // End
+  body.insert(body.end(), std::begin(rest), std::end(rest));
+  std::vector<uint8_t> movie = {'F', 'W', 'S', 9, 0, 0, 0, 0};
+  movie.insert(movie.end(), body.begin(), body.end());
+  const uint32_t size = static_cast<uint32_t>(movie.size());
+  for (int i = 0; i < 4; ++i) movie[4 + i] = static_cast<uint8_t>(size >> (8 * i));
+  return movie;
+}
+
 class HostTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -154,7 +188,7 @@ class HostTest : public ::testing::Test {
   }
 
   // The control's calls since the log was cleared, without the host's version queries.
-  std::vector<std::string> calls(IPlayerTest* test) {
+  std::vector<std::string> calls(IPlayerTest* test, bool withVersionQueries = false) {
     long count = 0;
     test->GetCallCount(&count);
     std::vector<std::string> result;
@@ -163,7 +197,7 @@ class HostTest : public ::testing::Test {
       test->GetCall(i, &text);
       std::string call = narrow(text);
       SysFreeString(text);
-      if (call != "FlashVersion()") result.push_back(call);
+      if (withVersionQueries || call != "FlashVersion()") result.push_back(call);
     }
     return result;
   }
@@ -315,8 +349,11 @@ TEST_F(HostTest, EventsReachTheParentThenTheListenerWideFirst) {
 
 TEST_F(HostTest, HostWithoutParentCallsOnlyTheListener) {
   loadPlayer();
-  ASSERT_NE(makeHost(WS_POPUP, HWND_DESKTOP), nullptr);
-  SetParent(host_, nullptr);
+  // Neither parent nor owner: GetParent answers NULL.
+  host_ = createHostWindow(0, loader_, L"host", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(host_, nullptr);
+  ASSERT_EQ(GetParent(host_), nullptr);
   EventListenerBlock block{listener, &events_};
   SendMessageW(host_, RegisterWindowMessageA(kSetEventListenerMessage), 0,
                reinterpret_cast<LPARAM>(&block));
@@ -334,11 +371,16 @@ std::basic_string<C> textOf(const char* ascii) {
   return std::basic_string<C>(ascii, ascii + std::strlen(ascii));
 }
 
+// Marks a row whose result depends on the control's state: any result the host wrote.
+constexpr HRESULT kAnyResult = static_cast<HRESULT>(0x8000FFFF);
+
 // One row: a message, how to send it, and the call the control must have received.
 struct MessageCase {
   UINT message;
   std::function<void(HWND, HRESULT*)> send;
   std::string expectedCall;
+  HRESULT expectedHr = kAnyResult;  // the control's own result, passed on unchanged
+  size_t sends = 1;                 // text results are asked for twice: length, then text
 };
 
 
@@ -348,7 +390,7 @@ std::vector<MessageCase> messageCases() {
     cases.push_back({message, [message](HWND host, HRESULT* hr) {
                        struct {
                          HRESULT hr;
-                       } b{S_OK};
+                       } b{E_UNEXPECTED};
                        SendMessageW(host, message, 0, reinterpret_cast<LPARAM>(&b));
                        *hr = b.hr;
                      },
@@ -359,7 +401,7 @@ std::vector<MessageCase> messageCases() {
                        struct {
                          int32_t v;
                          HRESULT hr;
-                       } b{in, S_OK};
+                       } b{in, E_UNEXPECTED};
                        SendMessageW(host, message, 0, reinterpret_cast<LPARAM>(&b));
                        *hr = b.hr;
                      },
@@ -372,7 +414,7 @@ std::vector<MessageCase> messageCases() {
       cases.push_back({first + wide, [first, wide, argument](HWND host, HRESULT* hr) {
                          auto send = [&]<typename C>(C) {
                            const auto text = textOf<C>(argument.c_str());
-                           TextInBlock<C> b{text.c_str(), S_OK};
+                           TextInBlock<C> b{text.c_str(), E_UNEXPECTED};
                            SendMessageW(host, first + wide, 0, reinterpret_cast<LPARAM>(&b));
                            *hr = b.hr;
                          };
@@ -386,7 +428,7 @@ std::vector<MessageCase> messageCases() {
     for (int wide = 0; wide < 2; ++wide) {
       cases.push_back({first + wide, [first, wide](HWND host, HRESULT* hr) {
                          auto send = [&]<typename C>(C) {
-                           TextOutBlock<C> b{nullptr, -7, S_OK};
+                           TextOutBlock<C> b{nullptr, -7, E_UNEXPECTED};
                            SendMessageW(host, first + wide, 0, reinterpret_cast<LPARAM>(&b));
                            *hr = b.hr;
                            if (FAILED(b.hr)) {
@@ -402,28 +444,29 @@ std::vector<MessageCase> messageCases() {
                          };
                          wide ? send(wchar_t{}) : send(char{});
                        },
-                       call});
+                       call, kAnyResult, 2});
     }
   };
   cases.push_back({0x1500, [](HWND host, HRESULT* hr) {
                      struct {
                        int32_t l, t, r, b;
                        HRESULT hr;
-                     } b{1, 2, 3, 4, S_OK};
+                     } b{1, 2, 3, 4, E_UNEXPECTED};
                      SendMessageW(host, 0x1500, 0, reinterpret_cast<LPARAM>(&b));
                      *hr = b.hr;
                    },
-                   "SetZoomRect(1,2,3,4)"});
+                   "SetZoomRect(1,2,3,4)", E_NOTIMPL});
   value(0x1501, 50, "Zoom(50)");
+  cases.back().expectedHr = E_NOTIMPL;
   cases.push_back({0x1502, [](HWND host, HRESULT* hr) {
                      struct {
                        int32_t x, y, mode;
                        HRESULT hr;
-                     } b{5, 6, 1, S_OK};
+                     } b{5, 6, 1, E_UNEXPECTED};
                      SendMessageW(host, 0x1502, 0, reinterpret_cast<LPARAM>(&b));
                      *hr = b.hr;
                    },
-                   "Pan(5,6,1)"});
+                   "Pan(5,6,1)", E_NOTIMPL});
   hrOnly(0x1503, "Play()");
   hrOnly(0x1504, "Stop()");
   hrOnly(0x1505, "Back()");
@@ -438,7 +481,7 @@ std::vector<MessageCase> messageCases() {
                      struct {
                        int32_t frame, loaded;
                        HRESULT hr;
-                     } b{3, 99, S_OK};
+                     } b{3, 99, E_UNEXPECTED};
                      SendMessageW(host, 0x150D, 0, reinterpret_cast<LPARAM>(&b));
                      *hr = b.hr;
                      EXPECT_TRUE(b.loaded == 0 || b.loaded == 1);
@@ -449,7 +492,7 @@ std::vector<MessageCase> messageCases() {
     cases.push_back({UINT(0x150F + wide), [wide](HWND host, HRESULT* hr) {
                        auto send = [&]<typename C>(C) {
                          const auto url = textOf<C>("http://x.invalid/m.swf");
-                         LoadMovieBlock<C> b{2, url.c_str(), S_OK};
+                         LoadMovieBlock<C> b{2, url.c_str(), E_UNEXPECTED};
                          SendMessageW(host, 0x150F + wide, 0, reinterpret_cast<LPARAM>(&b));
                          *hr = b.hr;
                        };
@@ -477,20 +520,20 @@ std::vector<MessageCase> messageCases() {
                          auto send = [&]<typename C>(C) {
                            const auto target = textOf<C>("/"), label = textOf<C>("intro");
                            if (kind == 0 || kind == 4) {
-                             TextValueBlock<C> b{target.c_str(), 9, S_OK};
+                             TextValueBlock<C> b{target.c_str(), 9, E_UNEXPECTED};
                              SendMessageW(host, message, 0, reinterpret_cast<LPARAM>(&b));
                              *hr = b.hr;
                            } else if (kind == 1) {
-                             TwoTextBlock<C> b{target.c_str(), label.c_str(), S_OK};
+                             TwoTextBlock<C> b{target.c_str(), label.c_str(), E_UNEXPECTED};
                              SendMessageW(host, message, 0, reinterpret_cast<LPARAM>(&b));
                              *hr = b.hr;
                            } else if (kind == 2) {
-                             TextTextOutBlock<C> b{target.c_str(), nullptr, 0, S_OK};
+                             TextTextOutBlock<C> b{target.c_str(), nullptr, 0, E_UNEXPECTED};
                              SendMessageW(host, message, 0, reinterpret_cast<LPARAM>(&b));
                              *hr = b.hr;
                              EXPECT_GE(b.length, 1);
                            } else {
-                             TextInBlock<C> b{target.c_str(), S_OK};
+                             TextInBlock<C> b{target.c_str(), E_UNEXPECTED};
                              SendMessageW(host, message, 0, reinterpret_cast<LPARAM>(&b));
                              *hr = b.hr;
                            }
@@ -504,7 +547,7 @@ std::vector<MessageCase> messageCases() {
     cases.push_back({UINT(0x1521 + wide), [wide](HWND host, HRESULT* hr) {
                        auto send = [&]<typename C>(C) {
                          const auto target = textOf<C>("/"), v = textOf<C>("12");
-                         PropertyTextBlock<C> b{target.c_str(), 4, v.c_str(), S_OK};
+                         PropertyTextBlock<C> b{target.c_str(), 4, v.c_str(), E_UNEXPECTED};
                          SendMessageW(host, 0x1521 + wide, 0, reinterpret_cast<LPARAM>(&b));
                          *hr = b.hr;
                        };
@@ -567,12 +610,103 @@ TEST_F(HostTest, EveryControlMessageCallsItsMethod) {
   for (const MessageCase& c : messageCases()) {
     test->ClearCallLog();
     HRESULT hr = E_UNEXPECTED;
-    c.send(host_, &hr);
-    EXPECT_TRUE(SUCCEEDED(hr)) << std::hex << c.message << " hr " << hr;
-    const auto received = calls(test.get());
-    ASSERT_FALSE(received.empty()) << std::hex << c.message;
-    EXPECT_EQ(received.front(), c.expectedCall) << std::hex << c.message;
+    c.send(host_, &hr);  // each row presets hr to E_UNEXPECTED in its block
+    if (c.expectedHr == kAnyResult) {
+      EXPECT_NE(hr, E_UNEXPECTED) << std::hex << c.message << ": hr not written";
+    } else {
+      EXPECT_EQ(hr, c.expectedHr) << std::hex << c.message;
+    }
+    // The host asks for the version first; FlashVersion itself then shows up twice.
+    const bool versionMessage = c.message == 0x150E;
+    const auto received = calls(test.get(), versionMessage);
+    ASSERT_EQ(received.size(), versionMessage ? 2u : c.sends) << std::hex << c.message;
+    EXPECT_EQ(received.back(), c.expectedCall) << std::hex << c.message;
   }
+}
+
+TEST_F(HostTest, VersionGatesAndTextLengthRules) {
+  loadPlayer();
+  ASSERT_NE(makeHost(), nullptr);
+  auto test = playerTest();
+  ASSERT_TRUE(test);
+
+  // GetVariable: a NULL buffer gets the length plus one and nothing else.
+  SetVariableForTest(host_, L"name", L"value");
+  TextTextOutBlock<wchar_t> get{L"name", nullptr, 0, E_FAIL};
+  SendMessageW(host_, 0x1520, 0, reinterpret_cast<LPARAM>(&get));
+  EXPECT_EQ(get.hr, S_OK);
+  EXPECT_EQ(get.length, 6);
+
+  // The version-5 FlashVars pair is never called on a version 9 control; the current one is.
+  for (UINT message : {0x1565u, 0x1566u}) {
+    TextInBlock<wchar_t> put{L"a=1", S_OK};
+    EXPECT_EQ(SendMessageW(host_, message, 0, reinterpret_cast<LPARAM>(&put)), 1);
+    EXPECT_EQ(put.hr, E_FAIL) << std::hex << message;
+  }
+  for (UINT message : {0x1567u, 0x1568u}) {
+    TextOutBlock<wchar_t> out{nullptr, -3, S_OK};
+    SendMessageW(host_, message, 0, reinterpret_cast<LPARAM>(&out));
+    EXPECT_EQ(out.hr, E_FAIL) << std::hex << message;
+    EXPECT_EQ(out.length, -3);
+  }
+  TextInBlock<wchar_t> flashVars{L"a=1", E_FAIL};
+  SendMessageW(host_, 0x156A, 0, reinterpret_cast<LPARAM>(&flashVars));
+  EXPECT_EQ(flashVars.hr, S_OK);
+
+  // callFunction's buffer rules.
+  BSTR answer = SysAllocString(L"<string>abcdef</string>");
+  test->SetCallFunctionAnswer(answer);
+  SysFreeString(answer);
+  int length = 0;
+  EXPECT_EQ(callFunction(host_, L"<invoke name=\"f\"/>", nullptr, &length), S_OK);
+  EXPECT_EQ(length, 24);
+  wchar_t whole[64];
+  EXPECT_EQ(callFunction(host_, L"<invoke/>", whole, nullptr), S_OK);
+  EXPECT_EQ(narrow(whole), "<string>abcdef</string>");
+  wchar_t cut[16];
+  std::fill(std::begin(cut), std::end(cut), L'#');
+  length = 10;
+  EXPECT_EQ(callFunction(host_, L"<invoke/>", cut, &length), S_OK);
+  EXPECT_EQ(length, 10);
+  EXPECT_EQ(std::wstring(cut, 11), L"<string>ab#");  // cut: exactly 10, no terminator
+  length = 64;
+  EXPECT_EQ(callFunction(host_, L"<invoke/>", whole, &length), S_OK);
+  EXPECT_EQ(length, 24);
+  EXPECT_EQ(whole[23], L'\0');
+
+  // A control reporting version 7 has no CallFunction or SetReturnValue.
+  test->SetReportedVersion(7 << 16);
+  struct {
+    BSTR request;
+    BSTR response;
+    HRESULT hr;
+  } call{nullptr, nullptr, S_OK};
+  EXPECT_EQ(SendMessageW(host_, MHM_CALL_FUNCTION, 0, reinterpret_cast<LPARAM>(&call)), 0);
+  EXPECT_EQ(call.hr, E_NOTIMPL);
+  EXPECT_EQ(setReturnValue(host_, L"x"), E_NOTIMPL);
+}
+
+TEST_F(HostTest, MovieFromMemoryReachesThePlayerThroughTheInterceptedMoniker) {
+  loadPlayer();
+  ASSERT_NE(makeHost(), nullptr);
+  auto test = playerTest();
+  ASSERT_TRUE(test);
+  const std::vector<uint8_t> movie = smallMovie();
+  PutMovieFromMemoryBlock block{movie.data(), static_cast<uint32_t>(movie.size())};
+  EXPECT_EQ(SendMessageW(host_, MHM_PUT_MOVIE_FROM_MEMORY, 0, reinterpret_cast<LPARAM>(&block)), 1);
+  for (int i = 0; i < 50; ++i) {
+    pumpMessages();
+    player::PlayerMovieInfo info{};
+    test->GetMovieInfo(&info);
+    if (info.loadState == player::kFetchDone || info.loadState == player::kFetchFailed) break;
+    Sleep(20);
+  }
+  player::PlayerMovieInfo info{};
+  ASSERT_EQ(test->GetMovieInfo(&info), S_OK);
+  EXPECT_EQ(info.loadState, player::kFetchDone);
+  EXPECT_EQ(info.swfVersion, 9);
+  EXPECT_EQ(info.backgroundColor, 0x336699);
+  EXPECT_EQ(info.bytesLoaded, static_cast<long>(movie.size()));
 }
 
 }  // namespace

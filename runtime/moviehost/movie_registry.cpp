@@ -35,6 +35,12 @@ MovieRegistry::MovieRegistry(ControlLoader* loader) : loader_(loader) {
 }
 
 MovieRegistry::~MovieRegistry() {
+  std::vector<PendingBinding*> bindings;
+  {
+    SectionGuard guard(bindingLock_);
+    bindings.swap(bindings_);
+  }
+  for (PendingBinding* binding : bindings) binding->detachFromControl();
   pending_.clear();
   if (urlmon_) FreeLibrary(urlmon_);
 }
@@ -157,6 +163,20 @@ bool MovieRegistry::offerToHandlers(const std::u16string& url, MovieStream* stre
     }
   }
   return false;
+}
+
+}  // namespace nxr
+
+namespace nxr {
+
+void MovieRegistry::addPendingBinding(PendingBinding* binding) {
+  SectionGuard guard(bindingLock_);
+  bindings_.push_back(binding);
+}
+
+void MovieRegistry::removePendingBinding(PendingBinding* binding) {
+  SectionGuard guard(bindingLock_);
+  std::erase(bindings_, binding);
 }
 
 }  // namespace nxr

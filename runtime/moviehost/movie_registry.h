@@ -27,6 +27,16 @@ using ExternalResourceHandler = HRESULT(WINAPI*)(const wchar_t* url, IStream** s
 using ExternalResourceHandlerA = HRESULT(WINAPI*)(const char* url, IStream** stream,
                                                   ControlLoader* loader, void* user);
 
+// A bind-status callback of a binding still under way; told to let the control go when the
+// registry (and with it the control's module) goes away.
+class PendingBinding {
+ public:
+  virtual void detachFromControl() = 0;
+
+ protected:
+  ~PendingBinding() = default;
+};
+
 class MovieRegistry {
  public:
   using CreateUrlMonikerProc = HRESULT(WINAPI*)(IMoniker*, LPCWSTR, IMoniker**);
@@ -62,6 +72,10 @@ class MovieRegistry {
   // Offers a URL to the handlers in registration order; true when one supplied it.
   bool offerToHandlers(const std::u16string& url, MovieStream* stream);
 
+  // Bindings of the system's monikers that may outlive the control's module.
+  void addPendingBinding(PendingBinding* binding);
+  void removePendingBinding(PendingBinding* binding);
+
  private:
   struct Handler {
     int id;
@@ -85,6 +99,9 @@ class MovieRegistry {
 
   CriticalSection hostLock_;
   std::vector<std::pair<int, HWND>> hosts_;
+
+  CriticalSection bindingLock_;
+  std::vector<PendingBinding*> bindings_;
 };
 
 }  // namespace nxr

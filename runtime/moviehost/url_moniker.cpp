@@ -5,6 +5,7 @@
 
 #include "moviehost/fake_movie_path.h"
 #include "moviehost/host_messages.h"
+#include "moviehost/lock.h"
 #include "moviehost/movie_registry.h"
 #include "support/win.h"
 
@@ -13,11 +14,34 @@ namespace {
 
 // Registered in the bind context in front of the control's own callback, which receives every
 // call made to this one.
-class ForwardingCallback : public IBindStatusCallback {
+class ForwardingCallback final : public IBindStatusCallback, public PendingBinding {
  public:
   ForwardingCallback() = default;
 
+  // The control's module is going away: the binding is aborted and nothing more reaches the
+  // control's callback.
+  void detachFromControl() override {
+    ComPtr<IBinding> binding;
+    {
+      SectionGuard guard(lock_);
+      registry_ = nullptr;
+      binding = binding_;
+      binding_.reset();
+      target_.reset();
+    }
+    if (binding) binding->Abort();
+  }
+
   void setTarget(IBindStatusCallback* target) { target_ = ComPtr<IBindStatusCallback>::attach(target); }
+  // A binding by the system's own moniker may report to this callback after the bind context
+  // that holds it has let it go; it then keeps itself until the binding stops.
+  void holdUntilStopped(MovieRegistry* registry) {
+    if (held_.exchange(true)) return;
+    AddRef();
+    SectionGuard guard(lock_);
+    registry_ = registry;
+    registry_->addPendingBinding(this);
+  }
 
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
     if (!object) return E_POINTER;
@@ -37,34 +61,70 @@ class ForwardingCallback : public IBindStatusCallback {
   }
 
   STDMETHODIMP OnStartBinding(DWORD reserved, IBinding* binding) override {
-    return target_ ? target_->OnStartBinding(reserved, binding) : S_OK;
+    if (held_) {
+      SectionGuard guard(lock_);
+      binding_ = binding;
+    }
+    auto target = currentTarget();
+    return target ? target->OnStartBinding(reserved, binding) : S_OK;
   }
   STDMETHODIMP GetPriority(LONG* priority) override {
-    return target_ ? target_->GetPriority(priority) : E_NOTIMPL;
+    auto target = currentTarget();
+    return target ? target->GetPriority(priority) : E_NOTIMPL;
   }
   STDMETHODIMP OnLowResource(DWORD reserved) override {
-    return target_ ? target_->OnLowResource(reserved) : S_OK;
+    auto target = currentTarget();
+    return target ? target->OnLowResource(reserved) : S_OK;
   }
   STDMETHODIMP OnProgress(ULONG progress, ULONG maximum, ULONG code, LPCWSTR text) override {
-    return target_ ? target_->OnProgress(progress, maximum, code, text) : S_OK;
+    auto target = currentTarget();
+    return target ? target->OnProgress(progress, maximum, code, text) : S_OK;
   }
   STDMETHODIMP OnStopBinding(HRESULT result, LPCWSTR error) override {
-    return target_ ? target_->OnStopBinding(result, error) : S_OK;
+    AddRef();
+    auto target = currentTarget();
+    const HRESULT hr = target ? target->OnStopBinding(result, error) : S_OK;
+    if (held_.exchange(false)) {
+      {
+        SectionGuard guard(lock_);
+        if (registry_) registry_->removePendingBinding(this);
+        registry_ = nullptr;
+        binding_.reset();
+      }
+      Release();
+    }
+    Release();
+    return hr;
   }
   STDMETHODIMP GetBindInfo(DWORD* flags, BINDINFO* info) override {
-    return target_ ? target_->GetBindInfo(flags, info) : E_NOTIMPL;
+    auto target = currentTarget();
+    return target ? target->GetBindInfo(flags, info) : E_NOTIMPL;
   }
   STDMETHODIMP OnDataAvailable(DWORD flags, DWORD size, FORMATETC* format,
                                STGMEDIUM* medium) override {
-    return target_ ? target_->OnDataAvailable(flags, size, format, medium) : S_OK;
+    auto target = currentTarget();
+    return target ? target->OnDataAvailable(flags, size, format, medium) : S_OK;
   }
   STDMETHODIMP OnObjectAvailable(REFIID iid, IUnknown* object) override {
-    return target_ ? target_->OnObjectAvailable(iid, object) : S_OK;
+    auto target = currentTarget();
+    return target ? target->OnObjectAvailable(iid, object) : S_OK;
   }
 
  private:
-  virtual ~ForwardingCallback() = default;
+  ~ForwardingCallback() {
+    SectionGuard guard(lock_);
+    if (registry_) registry_->removePendingBinding(this);
+  }
+  ComPtr<IBindStatusCallback> currentTarget() {
+    SectionGuard guard(lock_);
+    return target_;
+  }
+
   std::atomic<ULONG> references_{1};
+  std::atomic<bool> held_{false};
+  CriticalSection lock_;
+  MovieRegistry* registry_ = nullptr;
+  ComPtr<IBinding> binding_;
   ComPtr<IBindStatusCallback> target_;
 };
 
@@ -175,18 +235,19 @@ class WrappingMoniker : public IMoniker {
   virtual ~WrappingMoniker() = default;
 
   // A real URL moniker for `url` bound with the caller's arguments.
-  HRESULT bindReal(const std::u16string& url, IBindCtx* bc, IMoniker* left, REFIID iid,
-                   void** object) {
+  HRESULT bindReal(const std::u16string& url, ForwardingCallback* forwarding, IBindCtx* bc,
+                   IMoniker* left, REFIID iid, void** object) {
     ComPtr<IMoniker> real;
     const HRESULT hr = registry_->createRealMoniker(
         context_.get(), reinterpret_cast<const wchar_t*>(url.c_str()), real.put());
     if (FAILED(hr) || !real) return registry_->hasRealMonikers() ? hr : MK_E_NOSTORAGE;
+    forwarding->holdUntilStopped(registry_);
     return real->BindToStorage(bc, left, iid, object);
   }
 
   HRESULT bindRelativeResource(const FakeMoviePathParts& parts, MovieStream* stream,
-                               MovieStreamSink* sink, IBindCtx* bc, IMoniker* left, REFIID iid,
-                               void** object);
+                               MovieStreamSink* sink, ForwardingCallback* forwarding,
+                               IBindCtx* bc, IMoniker* left, REFIID iid, void** object);
 
   std::atomic<ULONG> references_{1};
   MovieRegistry* registry_;
@@ -197,8 +258,8 @@ class WrappingMoniker : public IMoniker {
 
 HRESULT WrappingMoniker::bindRelativeResource(const FakeMoviePathParts& parts,
                                               MovieStream* stream, MovieStreamSink* sink,
-                                              IBindCtx* bc, IMoniker* left, REFIID iid,
-                                              void** object) {
+                                              ForwardingCallback* forwarding, IBindCtx* bc,
+                                              IMoniker* left, REFIID iid, void** object) {
   HWND host = registry_->hostOfMovie(parts.number);
   if (!host) return E_FAIL;
   LoadExternalResourceRequest request{reinterpret_cast<const wchar_t*>(parts.relative.c_str()),
@@ -208,7 +269,7 @@ HRESULT WrappingMoniker::bindRelativeResource(const FakeMoviePathParts& parts,
   if (request.handled || !sink->isEmpty()) return MK_S_ASYNCHRONOUS;
   // Nobody supplied it: look beside the movie's base, or in the current directory.
   const std::u16string url = baseFolder(host) + u"/" + parts.relative;
-  bindReal(url, bc, left, iid, object);
+  bindReal(url, forwarding, bc, left, iid, object);
   return MK_S_ASYNCHRONOUS;
 }
 
@@ -234,10 +295,11 @@ STDMETHODIMP WrappingMoniker::BindToStorage(IBindCtx* bc, IMoniker* left, REFIID
   if (!stream) return E_OUTOFMEMORY;
   sink->attachCallback(callback.get());
   if (const auto parts = parseFakeMoviePath(url_)) {
-    return bindRelativeResource(*parts, stream.get(), sink.get(), bc, left, iid, object);
+    return bindRelativeResource(*parts, stream.get(), sink.get(), forwarding, bc, left, iid,
+                                object);
   }
   if (registry_->offerToHandlers(url_, stream.get())) return MK_S_ASYNCHRONOUS;
-  return bindReal(url_, bc, left, iid, object);
+  return bindReal(url_, forwarding, bc, left, iid, object);
 }
 
 }  // namespace
