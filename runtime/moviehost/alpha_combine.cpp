@@ -19,14 +19,23 @@ void combineAlpha(const uint32_t* white, const uint32_t* black, uint32_t* out, s
 #if defined(__SSE2__)
   const __m128i blueMask = _mm_set1_epi32(0xFF);
   const __m128i colourMask = _mm_set1_epi32(0x00FFFFFF);
-  for (; i + 4 <= count; i += 4) {
-    const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(white + i));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(black + i));
+  auto combine = [&](const __m128i w, const __m128i b) {
     // ~(wb - bb) & 0xFF == 255 - (wb - bb) modulo 256
     const __m128i shown = _mm_sub_epi32(_mm_and_si128(w, blueMask), _mm_and_si128(b, blueMask));
     const __m128i alpha = _mm_slli_epi32(_mm_andnot_si128(shown, blueMask), 24);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
-                     _mm_or_si128(_mm_and_si128(b, colourMask), alpha));
+    return _mm_or_si128(_mm_and_si128(b, colourMask), alpha);
+  };
+  // Reach a 16-byte boundary of the output, then eight pixels per round.
+  for (; i < count && (reinterpret_cast<uintptr_t>(out + i) & 15) != 0; ++i) {
+    combineAlphaScalar(white + i, black + i, out + i, 1);
+  }
+  for (; i + 8 <= count; i += 8) {
+    const __m128i w0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(white + i));
+    const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(black + i));
+    const __m128i w1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(white + i + 4));
+    const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(black + i + 4));
+    _mm_store_si128(reinterpret_cast<__m128i*>(out + i), combine(w0, b0));
+    _mm_store_si128(reinterpret_cast<__m128i*>(out + i + 4), combine(w1, b1));
   }
 #endif
   combineAlphaScalar(white + i, black + i, out + i, count - i);
