@@ -6,8 +6,7 @@
 
 namespace nxr {
 
-void combineAlphaScalar(const uint32_t* white, const uint32_t* black, uint32_t* out,
-                        size_t count) {
+void combineAlphaScalar(const uint32_t* white, const uint32_t* black, uint32_t* out, size_t count) {
   for (size_t i = 0; i < count; ++i) {
     const uint32_t shown = (white[i] & 0xFF) - (black[i] & 0xFF);
     out[i] = (black[i] & 0x00FFFFFF) | ((~shown & 0xFF) << 24);

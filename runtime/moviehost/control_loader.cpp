@@ -21,15 +21,15 @@ constexpr UINT kWorkingSetPeriodMs = 10000;
 void CALLBACK trimWorkingSet(HWND, UINT, UINT_PTR, DWORD) {
   using SetWorkingSetSize = BOOL(WINAPI*)(HANDLE, SIZE_T, SIZE_T);
   HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  auto trim = kernel ? procedureCast<SetWorkingSetSize>(
-                           GetProcAddress(kernel, "SetProcessWorkingSetSize"))
-                     : nullptr;
+  auto trim =
+      kernel ? procedureCast<SetWorkingSetSize>(GetProcAddress(kernel, "SetProcessWorkingSetSize"))
+             : nullptr;
   if (trim) trim(GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1));
 }
 
 // The window procedure of the loader's host classes, reached through the loader's thunk.
-LRESULT WINAPI classWindowProcedure(ControlLoader* loader, HWND window, UINT message,
-                                    WPARAM wParam, LPARAM lParam) {
+LRESULT WINAPI classWindowProcedure(ControlLoader* loader, HWND window, UINT message, WPARAM wParam,
+                                    LPARAM lParam) {
   if (message == WM_CREATE) {
     return MovieHost::createForWindow(loader, window, reinterpret_cast<CREATESTRUCTW*>(lParam));
   }
@@ -103,8 +103,9 @@ std::string ControlLoader::makeUniqueName() {
   if (SUCCEEDED(CoCreateGuid(&guid))) {
     DWORD data4 = 0;
     std::memcpy(&data4, guid.Data4, sizeof data4);
-    std::snprintf(name, sizeof name, "%.8lx_%.8x_%.8x_%.8lx", static_cast<unsigned long>(guid.Data1),
-                  guid.Data2, guid.Data3, static_cast<unsigned long>(data4));
+    std::snprintf(name, sizeof name, "%.8lx_%.8x_%.8x_%.8lx",
+                  static_cast<unsigned long>(guid.Data1), guid.Data2, guid.Data3,
+                  static_cast<unsigned long>(data4));
   } else {
     std::snprintf(name, sizeof name, "movhost__%lu", static_cast<unsigned long>(GetTickCount()));
   }

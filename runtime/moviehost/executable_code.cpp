@@ -16,17 +16,16 @@ ExecutableCode::~ExecutableCode() { VirtualFree(memory_, 0, MEM_RELEASE); }
 
 std::unique_ptr<ExecutableCode> makeImportStub(void* context, FARPROC realFunction,
                                                FARPROC replacement, int argumentCount) {
-  return ExecutableCode::create(encodeImportStub(
-      kNativeThunkMachine, reinterpret_cast<uintptr_t>(context),
-      reinterpret_cast<uintptr_t>(realFunction), reinterpret_cast<uintptr_t>(replacement),
-      argumentCount));
+  return ExecutableCode::create(
+      encodeImportStub(kNativeThunkMachine, reinterpret_cast<uintptr_t>(context),
+                       reinterpret_cast<uintptr_t>(realFunction),
+                       reinterpret_cast<uintptr_t>(replacement), argumentCount));
 }
 
 std::unique_ptr<ExecutableCode> makeWindowThunk(void* object, FARPROC target, int argumentCount) {
-  return ExecutableCode::create(encodeWindowThunk(kNativeThunkMachine,
-                                                  reinterpret_cast<uintptr_t>(object),
-                                                  reinterpret_cast<uintptr_t>(target),
-                                                  argumentCount));
+  return ExecutableCode::create(
+      encodeWindowThunk(kNativeThunkMachine, reinterpret_cast<uintptr_t>(object),
+                        reinterpret_cast<uintptr_t>(target), argumentCount));
 }
 
 }  // namespace nxr

@@ -27,8 +27,8 @@ std::optional<FakeMoviePathParts> parseFakeMoviePath(std::u16string_view text) {
   const size_t end = path.find(u'/', start);
   if (end == std::u16string::npos) return std::nullopt;
   const std::u16string_view number = std::u16string_view(path).substr(start, end - start);
-  if (number.empty() ||
-      !std::all_of(number.begin(), number.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; })) {
+  if (number.empty() || !std::all_of(number.begin(), number.end(),
+                                     [](char16_t c) { return c >= u'0' && c <= u'9'; })) {
     return std::nullopt;
   }
   return FakeMoviePathParts{parseDecimal(number), path.substr(end + 1)};
@@ -36,7 +36,8 @@ std::optional<FakeMoviePathParts> parseFakeMoviePath(std::u16string_view text) {
 
 bool sameMovieStream(std::u16string_view a, std::u16string_view b) {
   const auto first = parseFakeMoviePath(a), second = parseFakeMoviePath(b);
-  if (first && second) return first->number == second->number && first->relative == second->relative;
+  if (first && second)
+    return first->number == second->number && first->relative == second->relative;
   if (first || second) return false;
   return a == b;
 }

@@ -7,8 +7,9 @@ namespace {
 
 TEST(FakeMoviePath, MadePathsParseBack) {
   const std::u16string path = makeFakeMoviePath(123);
-  EXPECT_EQ(path, u"Z:\\FromMemory\\D7BAED74924D435D84DB8A1E89E7AE3A\\123\\"
-                  u"4BC37A1F293B47169DBC8019C50075F5.swf");
+  EXPECT_EQ(path,
+            u"Z:\\FromMemory\\D7BAED74924D435D84DB8A1E89E7AE3A\\123\\"
+            u"4BC37A1F293B47169DBC8019C50075F5.swf");
   const auto parts = parseFakeMoviePath(path);
   ASSERT_TRUE(parts.has_value());
   EXPECT_EQ(parts->number, 123);

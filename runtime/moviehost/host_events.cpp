@@ -46,7 +46,8 @@ struct ResourceNotificationEx {
 
 // A copy of an argument BSTR (empty for NULL), freed with the copy.
 std::wstring argumentText(const VARIANT& value) {
-  if (value.vt == VT_BSTR && value.bstrVal) return std::wstring(value.bstrVal, SysStringLen(value.bstrVal));
+  if (value.vt == VT_BSTR && value.bstrVal)
+    return std::wstring(value.bstrVal, SysStringLen(value.bstrVal));
   VARIANT converted;
   VariantInit(&converted);
   std::wstring text;
@@ -115,7 +116,8 @@ STDMETHODIMP MovieHost::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* parame
       const std::wstring arguments = argument(0) ? argumentText(*argument(0)) : std::wstring();
       TwoTexts<wchar_t> wide{{}, command.c_str(), arguments.c_str()};
       raiseNotification(&wide.header, MHN_FSCOMMAND_W);
-      const std::string ansiCommand = toAnsi(command.c_str()), ansiArguments = toAnsi(arguments.c_str());
+      const std::string ansiCommand = toAnsi(command.c_str()),
+                        ansiArguments = toAnsi(arguments.c_str());
       TwoTexts<char> ansi{{}, ansiCommand.c_str(), ansiArguments.c_str()};
       raiseNotification(&ansi.header, MHN_FSCOMMAND_A);
       return S_OK;

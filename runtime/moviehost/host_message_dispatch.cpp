@@ -100,7 +100,8 @@ bool MovieHost::handleControlMessage(UINT message, LPARAM lParam) {
     pair.operator()<TextInBlock>(first, [&](auto* b) { return (f->*put)(InText(b->text)); });
   };
   auto boolPut = [&](HRESULT (STDMETHODCALLTYPE IShockwaveFlash::*put)(VARIANT_BOOL)) {
-    run(static_cast<ValueBlock*>(nullptr), [&](ValueBlock* b) { return (f->*put)(toVariantBool(b->value)); });
+    run(static_cast<ValueBlock*>(nullptr),
+        [&](ValueBlock* b) { return (f->*put)(toVariantBool(b->value)); });
   };
   auto boolGet = [&](HRESULT (STDMETHODCALLTYPE IShockwaveFlash::*get)(VARIANT_BOOL*)) {
     run(static_cast<ValueBlock*>(nullptr), [&](ValueBlock* b) {
@@ -111,7 +112,8 @@ bool MovieHost::handleControlMessage(UINT message, LPARAM lParam) {
     });
   };
   auto intPut = [&]<typename T>(HRESULT (STDMETHODCALLTYPE IShockwaveFlash::*put)(T)) {
-    run(static_cast<ValueBlock*>(nullptr), [&](ValueBlock* b) { return (f->*put)(static_cast<T>(b->value)); });
+    run(static_cast<ValueBlock*>(nullptr),
+        [&](ValueBlock* b) { return (f->*put)(static_cast<T>(b->value)); });
   };
   auto intGet = [&]<typename T>(HRESULT (STDMETHODCALLTYPE IShockwaveFlash::*get)(T*)) {
     run(static_cast<ValueBlock*>(nullptr), [&](ValueBlock* b) {
@@ -140,23 +142,21 @@ bool MovieHost::handleControlMessage(UINT message, LPARAM lParam) {
       return hr;
     });
   };
-  auto propertyNumber = [&](UINT first,
-                            HRESULT (STDMETHODCALLTYPE IShockwaveFlash::*call)(BSTR, int,
-                                                                               double*)) {
-    pair.operator()<PropertyNumberBlock>(first, [&](auto* b) {
-      double value = 0;
-      const HRESULT hr = (f->*call)(InText(b->target), b->property, &value);
-      if (SUCCEEDED(hr)) b->number = value;
-      return hr;
-    });
-  };
+  auto propertyNumber =
+      [&](UINT first, HRESULT (STDMETHODCALLTYPE IShockwaveFlash::*call)(BSTR, int, double*)) {
+        pair.operator()<PropertyNumberBlock>(first, [&](auto* b) {
+          double value = 0;
+          const HRESULT hr = (f->*call)(InText(b->target), b->property, &value);
+          if (SUCCEEDED(hr)) b->number = value;
+          return hr;
+        });
+      };
 
   using I = IShockwaveFlash;
   switch (message) {
     case 0x1500:
-      run(static_cast<ZoomRectBlock*>(nullptr), [&](ZoomRectBlock* b) {
-        return f->SetZoomRect(b->left, b->top, b->right, b->bottom);
-      });
+      run(static_cast<ZoomRectBlock*>(nullptr),
+          [&](ZoomRectBlock* b) { return f->SetZoomRect(b->left, b->top, b->right, b->bottom); });
       break;
     case 0x1501:
       run(static_cast<ValueBlock*>(nullptr), [&](ValueBlock* b) { return f->Zoom(b->value); });
@@ -165,18 +165,36 @@ bool MovieHost::handleControlMessage(UINT message, LPARAM lParam) {
       run(static_cast<PanBlock*>(nullptr),
           [&](PanBlock* b) { return f->Pan(b->x, b->y, b->mode); });
       break;
-    case 0x1503: noArguments(&I::Play); break;
-    case 0x1504: noArguments(&I::Stop); break;
-    case 0x1505: noArguments(&I::Back); break;
-    case 0x1506: noArguments(&I::Forward); break;
-    case 0x1507: noArguments(&I::Rewind); break;
-    case 0x1508: noArguments(&I::StopPlay); break;
+    case 0x1503:
+      noArguments(&I::Play);
+      break;
+    case 0x1504:
+      noArguments(&I::Stop);
+      break;
+    case 0x1505:
+      noArguments(&I::Back);
+      break;
+    case 0x1506:
+      noArguments(&I::Forward);
+      break;
+    case 0x1507:
+      noArguments(&I::Rewind);
+      break;
+    case 0x1508:
+      noArguments(&I::StopPlay);
+      break;
     case 0x1509:
       run(static_cast<ValueBlock*>(nullptr), [&](ValueBlock* b) { return f->GotoFrame(b->value); });
       break;
-    case 0x150A: intGet.operator()<long>(&I::CurrentFrame); break;
-    case 0x150B: boolGet(&I::IsPlaying); break;
-    case 0x150C: intGet.operator()<long>(&I::PercentLoaded); break;
+    case 0x150A:
+      intGet.operator()<long>(&I::CurrentFrame);
+      break;
+    case 0x150B:
+      boolGet(&I::IsPlaying);
+      break;
+    case 0x150C:
+      intGet.operator()<long>(&I::PercentLoaded);
+      break;
     case 0x150D:
       run(static_cast<FrameLoadedBlock*>(nullptr), [&](FrameLoadedBlock* b) {
         VARIANT_BOOL loaded = VARIANT_FALSE;
@@ -185,7 +203,9 @@ bool MovieHost::handleControlMessage(UINT message, LPARAM lParam) {
         return hr;
       });
       break;
-    case 0x150E: intGet.operator()<long>(&I::FlashVersion); break;
+    case 0x150E:
+      intGet.operator()<long>(&I::FlashVersion);
+      break;
     case 0x150F:
     case 0x1510:
       pair.operator()<LoadMovieBlock>(
@@ -197,7 +217,9 @@ bool MovieHost::handleControlMessage(UINT message, LPARAM lParam) {
           0x1511, [&](auto* b) { return f->TGotoFrame(InText(b->text), b->value); });
       break;
     case 0x1513:
-    case 0x1514: twoTexts(0x1513, &I::TGotoLabel); break;
+    case 0x1514:
+      twoTexts(0x1513, &I::TGotoLabel);
+      break;
     case 0x1515:
     case 0x1516:
       pair.operator()<TextValueBlock>(0x1515, [&](auto* b) {
@@ -208,15 +230,25 @@ bool MovieHost::handleControlMessage(UINT message, LPARAM lParam) {
       });
       break;
     case 0x1517:
-    case 0x1518: textTextOut(0x1517, &I::TCurrentLabel); break;
+    case 0x1518:
+      textTextOut(0x1517, &I::TCurrentLabel);
+      break;
     case 0x1519:
-    case 0x151A: targetOnly(0x1519, &I::TPlay); break;
+    case 0x151A:
+      targetOnly(0x1519, &I::TPlay);
+      break;
     case 0x151B:
-    case 0x151C: targetOnly(0x151B, &I::TStopPlay); break;
+    case 0x151C:
+      targetOnly(0x151B, &I::TStopPlay);
+      break;
     case 0x151D:
-    case 0x151E: twoTexts(0x151D, &I::SetVariable); break;
+    case 0x151E:
+      twoTexts(0x151D, &I::SetVariable);
+      break;
     case 0x151F:
-    case 0x1520: textTextOut(0x151F, &I::GetVariable); break;
+    case 0x1520:
+      textTextOut(0x151F, &I::GetVariable);
+      break;
     case 0x1521:
     case 0x1522:
       pair.operator()<PropertyTextBlock>(0x1521, [&](auto* b) {
@@ -238,7 +270,9 @@ bool MovieHost::handleControlMessage(UINT message, LPARAM lParam) {
           0x1525, [&](auto* b) { return f->TCallFrame(InText(b->text), b->value); });
       break;
     case 0x1527:
-    case 0x1528: twoTexts(0x1527, &I::TCallLabel); break;
+    case 0x1528:
+      twoTexts(0x1527, &I::TCallLabel);
+      break;
     case 0x1529:
     case 0x152A:
       pair.operator()<PropertyNumberBlock>(0x1529, [&](auto* b) {
@@ -246,63 +280,143 @@ bool MovieHost::handleControlMessage(UINT message, LPARAM lParam) {
       });
       break;
     case 0x152B:
-    case 0x152C: propertyNumber(0x152B, &I::TGetPropertyNum); break;
+    case 0x152C:
+      propertyNumber(0x152B, &I::TGetPropertyNum);
+      break;
     case 0x152D:
-    case 0x152E: propertyNumber(0x152D, &I::TGetPropertyAsNumber); break;
-    case 0x152F: intGet.operator()<long>(&I::get_ReadyState); break;
-    case 0x1530: intGet.operator()<long>(&I::get_TotalFrames); break;
-    case 0x1531: boolPut(&I::put_Playing); break;
-    case 0x1532: boolGet(&I::get_Playing); break;
-    case 0x1533: intPut.operator()<int>(&I::put_Quality); break;
-    case 0x1534: intGet.operator()<int>(&I::get_Quality); break;
-    case 0x1535: intPut.operator()<int>(&I::put_ScaleMode); break;
-    case 0x1536: intGet.operator()<int>(&I::get_ScaleMode); break;
-    case 0x1537: intPut.operator()<int>(&I::put_AlignMode); break;
-    case 0x1538: intGet.operator()<int>(&I::get_AlignMode); break;
-    case 0x1539: intPut.operator()<long>(&I::put_BackgroundColor); break;
-    case 0x153A: intGet.operator()<long>(&I::get_BackgroundColor); break;
-    case 0x153B: boolPut(&I::put_Loop); break;
-    case 0x153C: boolGet(&I::get_Loop); break;
+    case 0x152E:
+      propertyNumber(0x152D, &I::TGetPropertyAsNumber);
+      break;
+    case 0x152F:
+      intGet.operator()<long>(&I::get_ReadyState);
+      break;
+    case 0x1530:
+      intGet.operator()<long>(&I::get_TotalFrames);
+      break;
+    case 0x1531:
+      boolPut(&I::put_Playing);
+      break;
+    case 0x1532:
+      boolGet(&I::get_Playing);
+      break;
+    case 0x1533:
+      intPut.operator()<int>(&I::put_Quality);
+      break;
+    case 0x1534:
+      intGet.operator()<int>(&I::get_Quality);
+      break;
+    case 0x1535:
+      intPut.operator()<int>(&I::put_ScaleMode);
+      break;
+    case 0x1536:
+      intGet.operator()<int>(&I::get_ScaleMode);
+      break;
+    case 0x1537:
+      intPut.operator()<int>(&I::put_AlignMode);
+      break;
+    case 0x1538:
+      intGet.operator()<int>(&I::get_AlignMode);
+      break;
+    case 0x1539:
+      intPut.operator()<long>(&I::put_BackgroundColor);
+      break;
+    case 0x153A:
+      intGet.operator()<long>(&I::get_BackgroundColor);
+      break;
+    case 0x153B:
+      boolPut(&I::put_Loop);
+      break;
+    case 0x153C:
+      boolGet(&I::get_Loop);
+      break;
     case 0x153D:
-    case 0x153E: textIn(0x153D, &I::put_Movie); break;
+    case 0x153E:
+      textIn(0x153D, &I::put_Movie);
+      break;
     case 0x153F:
-    case 0x1540: textOut(0x153F, &I::get_Movie); break;
-    case 0x1541: intPut.operator()<long>(&I::put_FrameNum); break;
-    case 0x1542: intGet.operator()<long>(&I::get_FrameNum); break;
+    case 0x1540:
+      textOut(0x153F, &I::get_Movie);
+      break;
+    case 0x1541:
+      intPut.operator()<long>(&I::put_FrameNum);
+      break;
+    case 0x1542:
+      intGet.operator()<long>(&I::get_FrameNum);
+      break;
     case 0x1543:
-    case 0x1544: textIn(0x1543, &I::put_WMode); break;
+    case 0x1544:
+      textIn(0x1543, &I::put_WMode);
+      break;
     case 0x1545:
-    case 0x1546: textOut(0x1545, &I::get_WMode); break;
+    case 0x1546:
+      textOut(0x1545, &I::get_WMode);
+      break;
     case 0x1547:
-    case 0x1548: textIn(0x1547, &I::put_SAlign); break;
+    case 0x1548:
+      textIn(0x1547, &I::put_SAlign);
+      break;
     case 0x1549:
-    case 0x154A: textOut(0x1549, &I::get_SAlign); break;
-    case 0x154B: boolPut(&I::put_Menu); break;
-    case 0x154C: boolGet(&I::get_Menu); break;
+    case 0x154A:
+      textOut(0x1549, &I::get_SAlign);
+      break;
+    case 0x154B:
+      boolPut(&I::put_Menu);
+      break;
+    case 0x154C:
+      boolGet(&I::get_Menu);
+      break;
     case 0x154D:
-    case 0x154E: textIn(0x154D, &I::put_Base); break;
+    case 0x154E:
+      textIn(0x154D, &I::put_Base);
+      break;
     case 0x154F:
-    case 0x1550: textOut(0x154F, &I::get_Base); break;
+    case 0x1550:
+      textOut(0x154F, &I::get_Base);
+      break;
     case 0x1551:
-    case 0x1552: textIn(0x1551, &I::put_Scale); break;
+    case 0x1552:
+      textIn(0x1551, &I::put_Scale);
+      break;
     case 0x1553:
-    case 0x1554: textOut(0x1553, &I::get_Scale); break;
-    case 0x1555: boolPut(&I::put_DeviceFont); break;
-    case 0x1556: boolGet(&I::get_DeviceFont); break;
-    case 0x1557: boolPut(&I::put_EmbedMovie); break;
-    case 0x1558: boolGet(&I::get_EmbedMovie); break;
+    case 0x1554:
+      textOut(0x1553, &I::get_Scale);
+      break;
+    case 0x1555:
+      boolPut(&I::put_DeviceFont);
+      break;
+    case 0x1556:
+      boolGet(&I::get_DeviceFont);
+      break;
+    case 0x1557:
+      boolPut(&I::put_EmbedMovie);
+      break;
+    case 0x1558:
+      boolGet(&I::get_EmbedMovie);
+      break;
     case 0x1559:
-    case 0x155A: textIn(0x1559, &I::put_BGColor); break;
+    case 0x155A:
+      textIn(0x1559, &I::put_BGColor);
+      break;
     case 0x155B:
-    case 0x155C: textOut(0x155B, &I::get_BGColor); break;
+    case 0x155C:
+      textOut(0x155B, &I::get_BGColor);
+      break;
     case 0x155D:
-    case 0x155E: textIn(0x155D, &I::put_Quality2); break;
+    case 0x155E:
+      textIn(0x155D, &I::put_Quality2);
+      break;
     case 0x155F:
-    case 0x1560: textOut(0x155F, &I::get_Quality2); break;
+    case 0x1560:
+      textOut(0x155F, &I::get_Quality2);
+      break;
     case 0x1561:
-    case 0x1562: textIn(0x1561, &I::put_SWRemote); break;
+    case 0x1562:
+      textIn(0x1561, &I::put_SWRemote);
+      break;
     case 0x1563:
-    case 0x1564: textOut(0x1563, &I::get_SWRemote); break;
+    case 0x1564:
+      textOut(0x1563, &I::get_SWRemote);
+      break;
     case 0x1565:
     case 0x1566:
       // The FlashVars property of the version-5 layout: never called on a newer control.
@@ -313,17 +427,29 @@ bool MovieHost::handleControlMessage(UINT message, LPARAM lParam) {
       pair.operator()<TextOutBlock>(0x1567, [](auto*) { return E_FAIL; });
       break;
     case 0x1569:
-    case 0x156A: textIn(0x1569, &I::put_FlashVars); break;
+    case 0x156A:
+      textIn(0x1569, &I::put_FlashVars);
+      break;
     case 0x156B:
-    case 0x156C: textOut(0x156B, &I::get_FlashVars); break;
+    case 0x156C:
+      textOut(0x156B, &I::get_FlashVars);
+      break;
     case 0x156D:
-    case 0x156E: textIn(0x156D, &I::put_AllowScriptAccess); break;
+    case 0x156E:
+      textIn(0x156D, &I::put_AllowScriptAccess);
+      break;
     case 0x156F:
-    case 0x1570: textOut(0x156F, &I::get_AllowScriptAccess); break;
+    case 0x1570:
+      textOut(0x156F, &I::get_AllowScriptAccess);
+      break;
     case 0x1571:
-    case 0x1572: textIn(0x1571, &I::put_MovieData); break;
+    case 0x1572:
+      textIn(0x1571, &I::put_MovieData);
+      break;
     case 0x1573:
-    case 0x1574: textOut(0x1573, &I::get_MovieData); break;
+    case 0x1574:
+      textOut(0x1573, &I::get_MovieData);
+      break;
     default:
       return false;  // a number the interface does not use
   }
@@ -351,16 +477,16 @@ bool MovieHost::handleHostMessage(UINT message, LPARAM lParam, LRESULT* result) 
     }
     case MHM_PUT_MOVIE_FROM_MEMORY: {
       const auto* block = reinterpret_cast<const PutMovieFromMemoryBlock*>(lParam);
-      *result = control_ && block &&
-                loader_->movieRegistry().putMovieFromMemory(window_, block->data, block->size,
-                                                            false, 0);
+      *result =
+          control_ && block &&
+          loader_->movieRegistry().putMovieFromMemory(window_, block->data, block->size, false, 0);
       return true;
     }
     case MHM_LOAD_MOVIE_FROM_MEMORY: {
       const auto* block = reinterpret_cast<const LoadMovieFromMemoryBlock*>(lParam);
       *result = control_ && block &&
-                loader_->movieRegistry().putMovieFromMemory(window_, block->data, block->size,
-                                                            true, block->layer);
+                loader_->movieRegistry().putMovieFromMemory(window_, block->data, block->size, true,
+                                                            block->layer);
       return true;
     }
     case MHM_GET_FRAME_BITMAP: {
@@ -372,7 +498,8 @@ bool MovieHost::handleHostMessage(UINT message, LPARAM lParam, LRESULT* result) 
     }
     case MHM_SET_CONTEXT_MENU:
       if (lParam) {
-        contextMenuEnabled_ = controlContextMenuEnabled_ = *reinterpret_cast<const uint16_t*>(lParam) != 0;
+        contextMenuEnabled_ = controlContextMenuEnabled_ =
+            *reinterpret_cast<const uint16_t*>(lParam) != 0;
       }
       *result = 1;
       return true;
@@ -420,7 +547,8 @@ bool MovieHost::handleHostMessage(UINT message, LPARAM lParam, LRESULT* result) 
       } else if (message == MHM_SET_RETURN_VALUE_A) {
         *hr = flash()->SetReturnValue(InText(reinterpret_cast<TextInBlock<char>*>(lParam)->text));
       } else {
-        *hr = flash()->SetReturnValue(InText(reinterpret_cast<TextInBlock<wchar_t>*>(lParam)->text));
+        *hr =
+            flash()->SetReturnValue(InText(reinterpret_cast<TextInBlock<wchar_t>*>(lParam)->text));
       }
       *result = 1;
       return true;

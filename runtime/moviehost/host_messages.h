@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+// (the system headers below need windows.h first)
 #include <objidl.h>
 #include <oleauto.h>
 
@@ -154,7 +155,6 @@ struct CallFunctionBlock {
   BSTR response;
   HRESULT hr;
 };
-
 
 // MHM_LOAD_MOVIE_FROM_MEMORY, MHM_PUT_MOVIE_FROM_MEMORY (the latter without the layer).
 struct PutMovieFromMemoryBlock {

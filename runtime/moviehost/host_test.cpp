@@ -125,10 +125,10 @@ std::vector<uint8_t> smallMovie() {
     for (int b = 0; b < 8; ++b) byte = static_cast<uint8_t>((byte << 1) | stream[i + b]);
     body.push_back(byte);
   }
-  const uint8_t rest[] = {0x00, 0x0C, 0x01, 0x00,              // 12 fps, 1 frame
-                          0x43, 0x02, 0x33, 0x66, 0x99,        // SetBackgroundColor
-                          0x40, 0x00,                          // ShowFrame
-                          0x00, 0x00};                         // End
+  const uint8_t rest[] = {0x00, 0x0C, 0x01, 0x00,        // 12 fps, 1 frame
+                          0x43, 0x02, 0x33, 0x66, 0x99,  // SetBackgroundColor
+                          0x40, 0x00,                    // ShowFrame
+                          0x00, 0x00};                   // End
   body.insert(body.end(), std::begin(rest), std::end(rest));
   std::vector<uint8_t> movie = {'F', 'W', 'S', 9, 0, 0, 0, 0};
   movie.insert(movie.end(), body.begin(), body.end());
@@ -151,9 +151,9 @@ class HostTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_FALSE(playerImage().empty()) << "nxrplayer.dll beside the test program";
     eventLog = &events_;
-    parent_ = CreateWindowExW(0, L"NxrHostTestParent", L"parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                              10, 10, 400, 300, nullptr, nullptr, GetModuleHandleW(nullptr),
-                              nullptr);
+    parent_ =
+        CreateWindowExW(0, L"NxrHostTestParent", L"parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10,
+                        10, 400, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(parent_, nullptr);
   }
   void TearDown() override {
@@ -171,9 +171,9 @@ class HostTest : public ::testing::Test {
 
   HWND makeHost(DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, HWND parent = nullptr,
                 DWORD exStyle = 0) {
-    host_ = createHostWindow(exStyle, loader_, L"host", style, 0, 0, 320, 240,
-                             parent ? parent : parent_, nullptr, GetModuleHandleW(nullptr),
-                             nullptr);
+    host_ =
+        createHostWindow(exStyle, loader_, L"host", style, 0, 0, 320, 240,
+                         parent ? parent : parent_, nullptr, GetModuleHandleW(nullptr), nullptr);
     return host_;
   }
 
@@ -227,9 +227,11 @@ TEST_F(HostTest, WithoutDllGetClassObjectTheHostIsRedAndAnswersAsWithoutControl)
   EXPECT_EQ(query.hr, E_POINTER);
   const char movie[] = "FWS";
   PutMovieFromMemoryBlock fromMemory{movie, 3};
-  EXPECT_EQ(SendMessageW(host_, MHM_PUT_MOVIE_FROM_MEMORY, 0, reinterpret_cast<LPARAM>(&fromMemory)), 0);
+  EXPECT_EQ(
+      SendMessageW(host_, MHM_PUT_MOVIE_FROM_MEMORY, 0, reinterpret_cast<LPARAM>(&fromMemory)), 0);
   IStream* stream = reinterpret_cast<IStream*>(1);
-  EXPECT_EQ(SendMessageW(host_, MHM_PUT_MOVIE_USING_STREAM, 0, reinterpret_cast<LPARAM>(&stream)), 0);
+  EXPECT_EQ(SendMessageW(host_, MHM_PUT_MOVIE_USING_STREAM, 0, reinterpret_cast<LPARAM>(&stream)),
+            0);
   EXPECT_EQ(stream, nullptr);
   struct {
     BSTR request;
@@ -328,9 +330,9 @@ TEST_F(HostTest, EventsReachTheParentThenTheListenerWideFirst) {
   test->RaiseFSCommand(command, nullptr);
   SysFreeString(command);
   test->RaiseProgress(42);
-  const std::vector<std::string> expected = {
-      "parent:12FD[quit|]",   "listener:12FD[quit|]", "parent:12FE[quit|]",
-      "listener:12FE[quit|]", "parent:12FF[42]",      "listener:12FF[42]"};
+  const std::vector<std::string> expected = {"parent:12FD[quit|]", "listener:12FD[quit|]",
+                                             "parent:12FE[quit|]", "listener:12FE[quit|]",
+                                             "parent:12FF[42]",    "listener:12FF[42]"};
   EXPECT_EQ(events_.entries, expected);
 
   // The parent answers the call while the W notification is handled.
@@ -383,11 +385,11 @@ struct MessageCase {
   size_t sends = 1;                 // text results are asked for twice: length, then text
 };
 
-
 std::vector<MessageCase> messageCases() {
   std::vector<MessageCase> cases;
   auto hrOnly = [&](UINT message, const char* call) {
-    cases.push_back({message, [message](HWND host, HRESULT* hr) {
+    cases.push_back({message,
+                     [message](HWND host, HRESULT* hr) {
                        struct {
                          HRESULT hr;
                        } b{E_UNEXPECTED};
@@ -397,7 +399,8 @@ std::vector<MessageCase> messageCases() {
                      call});
   };
   auto value = [&](UINT message, int32_t in, const char* call) {
-    cases.push_back({message, [message, in](HWND host, HRESULT* hr) {
+    cases.push_back({message,
+                     [message, in](HWND host, HRESULT* hr) {
                        struct {
                          int32_t v;
                          HRESULT hr;
@@ -411,7 +414,8 @@ std::vector<MessageCase> messageCases() {
   auto textIn = [&](UINT first, const char* name) {
     for (int wide = 0; wide < 2; ++wide) {
       const std::string argument = std::string(name) + (wide ? "-w" : "-a");
-      cases.push_back({first + wide, [first, wide, argument](HWND host, HRESULT* hr) {
+      cases.push_back({first + wide,
+                       [first, wide, argument](HWND host, HRESULT* hr) {
                          auto send = [&]<typename C>(C) {
                            const auto text = textOf<C>(argument.c_str());
                            TextInBlock<C> b{text.c_str(), E_UNEXPECTED};
@@ -426,7 +430,8 @@ std::vector<MessageCase> messageCases() {
   // Text results: first the length, then the text; the length counts the terminator.
   auto textOut = [&](UINT first, const char* call) {
     for (int wide = 0; wide < 2; ++wide) {
-      cases.push_back({first + wide, [first, wide](HWND host, HRESULT* hr) {
+      cases.push_back({first + wide,
+                       [first, wide](HWND host, HRESULT* hr) {
                          auto send = [&]<typename C>(C) {
                            TextOutBlock<C> b{nullptr, -7, E_UNEXPECTED};
                            SendMessageW(host, first + wide, 0, reinterpret_cast<LPARAM>(&b));
@@ -447,7 +452,8 @@ std::vector<MessageCase> messageCases() {
                        call, kAnyResult, 2});
     }
   };
-  cases.push_back({0x1500, [](HWND host, HRESULT* hr) {
+  cases.push_back({0x1500,
+                   [](HWND host, HRESULT* hr) {
                      struct {
                        int32_t l, t, r, b;
                        HRESULT hr;
@@ -458,7 +464,8 @@ std::vector<MessageCase> messageCases() {
                    "SetZoomRect(1,2,3,4)", E_NOTIMPL});
   value(0x1501, 50, "Zoom(50)");
   cases.back().expectedHr = E_NOTIMPL;
-  cases.push_back({0x1502, [](HWND host, HRESULT* hr) {
+  cases.push_back({0x1502,
+                   [](HWND host, HRESULT* hr) {
                      struct {
                        int32_t x, y, mode;
                        HRESULT hr;
@@ -477,7 +484,8 @@ std::vector<MessageCase> messageCases() {
   value(0x150A, 0, "CurrentFrame()");
   value(0x150B, 0, "IsPlaying()");
   value(0x150C, 0, "PercentLoaded()");
-  cases.push_back({0x150D, [](HWND host, HRESULT* hr) {
+  cases.push_back({0x150D,
+                   [](HWND host, HRESULT* hr) {
                      struct {
                        int32_t frame, loaded;
                        HRESULT hr;
@@ -489,7 +497,8 @@ std::vector<MessageCase> messageCases() {
                    "FrameLoaded(3)"});
   value(0x150E, 0, "FlashVersion()");
   for (int wide = 0; wide < 2; ++wide) {
-    cases.push_back({UINT(0x150F + wide), [wide](HWND host, HRESULT* hr) {
+    cases.push_back({UINT(0x150F + wide),
+                     [wide](HWND host, HRESULT* hr) {
                        auto send = [&]<typename C>(C) {
                          const auto url = textOf<C>("http://x.invalid/m.swf");
                          LoadMovieBlock<C> b{2, url.c_str(), E_UNEXPECTED};
@@ -506,17 +515,23 @@ std::vector<MessageCase> messageCases() {
     int kind;  // 0 target+value, 1 two texts, 2 text+text out, 3 target only, 4 target+out value
   };
   const TextPair textPairs[] = {
-      {0x1511, "TGotoFrame(/,9)", 0},       {0x1513, "TGotoLabel(/,intro)", 1},
-      {0x1515, "TCurrentFrame(/)", 4},      {0x1517, "TCurrentLabel(/)", 2},
-      {0x1519, "TPlay(/)", 3},              {0x151B, "TStopPlay(/)", 3},
-      {0x151D, "SetVariable(/,intro)", 1},  {0x151F, "GetVariable(/)", 2},
-      {0x1525, "TCallFrame(/,9)", 0},       {0x1527, "TCallLabel(/,intro)", 1},
+      {0x1511, "TGotoFrame(/,9)", 0},
+      {0x1513, "TGotoLabel(/,intro)", 1},
+      {0x1515, "TCurrentFrame(/)", 4},
+      {0x1517, "TCurrentLabel(/)", 2},
+      {0x1519, "TPlay(/)", 3},
+      {0x151B, "TStopPlay(/)", 3},
+      {0x151D, "SetVariable(/,intro)", 1},
+      {0x151F, "GetVariable(/)", 2},
+      {0x1525, "TCallFrame(/,9)", 0},
+      {0x1527, "TCallLabel(/,intro)", 1},
   };
   for (const TextPair& pair : textPairs) {
     for (int wide = 0; wide < 2; ++wide) {
       const UINT message = pair.first + wide;
       const int kind = pair.kind;
-      cases.push_back({message, [message, kind, wide](HWND host, HRESULT* hr) {
+      cases.push_back({message,
+                       [message, kind, wide](HWND host, HRESULT* hr) {
                          auto send = [&]<typename C>(C) {
                            const auto target = textOf<C>("/"), label = textOf<C>("intro");
                            if (kind == 0 || kind == 4) {
@@ -544,7 +559,8 @@ std::vector<MessageCase> messageCases() {
     }
   }
   for (int wide = 0; wide < 2; ++wide) {
-    cases.push_back({UINT(0x1521 + wide), [wide](HWND host, HRESULT* hr) {
+    cases.push_back({UINT(0x1521 + wide),
+                     [wide](HWND host, HRESULT* hr) {
                        auto send = [&]<typename C>(C) {
                          const auto target = textOf<C>("/"), v = textOf<C>("12");
                          PropertyTextBlock<C> b{target.c_str(), 4, v.c_str(), E_UNEXPECTED};

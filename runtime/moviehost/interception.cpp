@@ -2,6 +2,7 @@
 // entered through an import stub with the real function and the loader in front of the control's
 // arguments.
 #include <windows.h>
+// (the system headers below need windows.h first)
 #include <mmsystem.h>
 #include <urlmon.h>
 
@@ -106,15 +107,14 @@ HCURSOR WINAPI loadCursorA(LoadCursorAProc real, ControlLoader* loader, HINSTANC
   if (id <= 0 || !loader->findResource(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(id), &data, &size)) {
     return nullptr;
   }
-  HCURSOR cursor = CreateIconFromResource(static_cast<BYTE*>(const_cast<void*>(data)), size, FALSE,
-                                          0x30000);
+  HCURSOR cursor =
+      CreateIconFromResource(static_cast<BYTE*>(const_cast<void*>(data)), size, FALSE, 0x30000);
   if (cursor) loader->cacheCursor(name, cursor);
   return cursor;
 }
 
 using LoadMenuAProc = decltype(&LoadMenuA);
-HMENU WINAPI loadMenuA(LoadMenuAProc real, ControlLoader* loader, HINSTANCE instance,
-                       LPCSTR name) {
+HMENU WINAPI loadMenuA(LoadMenuAProc real, ControlLoader* loader, HINSTANCE instance, LPCSTR name) {
   if (!isControlModule(loader, instance)) return real(instance, name);
   const void* data = nullptr;
   DWORD size = 0;
@@ -171,8 +171,7 @@ HANDLE WINAPI createFileA(CreateFileAProc real, ControlLoader* loader, LPCSTR pa
     if (host) {
       std::string local = ansiBaseFolder(host) + "/" + wideToAnsi(parts->relative);
       std::replace(local.begin(), local.end(), '/', '\\');
-      HANDLE file =
-          real(local.c_str(), access, share, security, disposition, flags, templateFile);
+      HANDLE file = real(local.c_str(), access, share, security, disposition, flags, templateFile);
       if (file != INVALID_HANDLE_VALUE) return file;
     }
   }
@@ -191,8 +190,7 @@ HANDLE WINAPI createFileW(CreateFileWProc, ControlLoader*, LPCWSTR path, DWORD a
 
 bool endsWithNoCase(const std::string& text, const char* suffix) {
   const size_t length = std::strlen(suffix);
-  return text.size() >= length &&
-         lstrcmpiA(text.c_str() + text.size() - length, suffix) == 0;
+  return text.size() >= length && lstrcmpiA(text.c_str() + text.size() - length, suffix) == 0;
 }
 
 using LoadLibraryAProc = decltype(&LoadLibraryA);
@@ -247,12 +245,11 @@ MMRESULT WINAPI passWaveOutWrite(decltype(&waveOutWrite) real, ControlLoader*, H
                                  LPWAVEHDR header, UINT size) {
   return real(out, header, size);
 }
-int WINAPI passGetClassNameA(decltype(&GetClassNameA) real, ControlLoader*, HWND window,
-                             LPSTR name, int size) {
+int WINAPI passGetClassNameA(decltype(&GetClassNameA) real, ControlLoader*, HWND window, LPSTR name,
+                             int size) {
   return real(window, name, size);
 }
-HMODULE WINAPI passGetModuleHandleA(decltype(&GetModuleHandleA) real, ControlLoader*,
-                                    LPCSTR name) {
+HMODULE WINAPI passGetModuleHandleA(decltype(&GetModuleHandleA) real, ControlLoader*, LPCSTR name) {
   return real(name);
 }
 HMODULE WINAPI passLoadLibraryExA(decltype(&LoadLibraryExA) real, ControlLoader*, LPCSTR name,

@@ -208,8 +208,8 @@ TEST_F(Interception, ChosenImportsGoThroughStubsOthersStayReal) {
 TEST_F(Interception, SupportLibraryIsRefusedOnlyBehindABackslash) {
   // A loadable library called swsupport beside the test program.
   const std::string folder = test::programFolder();
-  ASSERT_TRUE(CopyFileA((folder + "fixture_control.dll").c_str(), (folder + "swsupport.dll").c_str(),
-                        FALSE));
+  ASSERT_TRUE(CopyFileA((folder + "fixture_control.dll").c_str(),
+                        (folder + "swsupport.dll").c_str(), FALSE));
   auto loadLibrary = exportOf<HMODULE (*)(const char*)>(*loader_, "fixtureLoadLibrary");
   struct Case {
     std::string name;
@@ -417,8 +417,7 @@ TEST_F(Interception, ResourcesRelativeToAMovieGoToItsHost) {
 std::vector<std::string> handlerLog;
 
 HRESULT WINAPI passingHandler(const wchar_t* url, IStream**, ControlLoader*, void* user) {
-  handlerLog.push_back(std::string(static_cast<const char*>(user)) + ":" +
-                       narrow(fromWide(url)));
+  handlerLog.push_back(std::string(static_cast<const char*>(user)) + ":" + narrow(fromWide(url)));
   return S_FALSE;
 }
 HRESULT WINAPI writingHandler(const wchar_t*, IStream** stream, ControlLoader*, void* user) {

@@ -129,11 +129,10 @@ TEST(MemoryModule, ResourceLanguageFallsBackThroughTheLocaleList) {
     const char* expected;
   };
   const Case cases[] = {
-      {0x407, 10, "german"},   // the thread's language first
-      {0x40C, 10, "neutral"},  // French missing: system, user, then neutral
-      {0x407, 11, "english"},  // only 0x409 present: the last fall-back
-      {0x40C, 12, "french"},
-      {0x407, 12, "(none)"},  // present only in another language
+      {0x407, 10, "german"},                          // the thread's language first
+      {0x40C, 10, "neutral"},                         // French missing: system, user, then neutral
+      {0x407, 11, "english"},                         // only 0x409 present: the last fall-back
+      {0x40C, 12, "french"},  {0x407, 12, "(none)"},  // present only in another language
       {0x407, 13, "(none)"},
   };
   for (const Case& c : cases) {
@@ -154,8 +153,8 @@ TEST(ControlLoader, TwoLoadersRegisterDistinctClasses) {
   ASSERT_NE(second, nullptr);
   EXPECT_NE(first->ansiClassName(), second->ansiClassName());
   EXPECT_NE(first->wideClassName(), second->wideClassName());
-  EXPECT_NE(first->ansiClassName(), std::string(first->wideClassName().begin(),
-                                                first->wideClassName().end()));
+  EXPECT_NE(first->ansiClassName(),
+            std::string(first->wideClassName().begin(), first->wideClassName().end()));
   EXPECT_NE(loaderWindowClass(first), loaderWindowClass(second));
   EXPECT_NE(loaderWindowClass(first), 0);
 
@@ -194,9 +193,9 @@ TEST(ControlLoader, WithoutAnImageLoadsTheInstalledControlFromTheRegistry) {
   EXPECT_EQ(createLoader(nullptr, 0), nullptr);  // no installed control
 
   HKEY entry = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_WRITE, nullptr, &entry,
-                            nullptr),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegCreateKeyExA(HKEY_CLASSES_ROOT, key, 0, nullptr, 0, KEY_WRITE, nullptr, &entry, nullptr),
+      ERROR_SUCCESS);
   const std::string missing = test::programFolder() + "no_such_control.dll";
   RegSetValueExA(entry, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(missing.c_str()),
                  static_cast<DWORD>(missing.size() + 1));

@@ -25,9 +25,7 @@ pe::ResourceKey resourceKey(const char* value) {
 
 MemoryModule::~MemoryModule() { unload(); }
 
-bool MemoryModule::importReplacement(const char*, const char*, ImportReplacement*) {
-  return false;
-}
+bool MemoryModule::importReplacement(const char*, const char*, ImportReplacement*) { return false; }
 
 bool MemoryModule::load(const uint8_t* image, size_t size) {
   if (loaded()) unload();
@@ -89,8 +87,8 @@ uint64_t MemoryModule::resolveImport(HMODULE library, const pe::ImportSlot& slot
   FARPROC address = real;
   ImportReplacement replacement;
   if (importReplacement(slot.dllName, slot.functionName, &replacement) && replacement.procedure) {
-    auto stub = makeImportStub(replacement.context, real, replacement.procedure,
-                               replacement.argumentCount);
+    auto stub =
+        makeImportStub(replacement.context, real, replacement.procedure, replacement.argumentCount);
     if (stub) {
       address = stub->as<FARPROC>();
       stubs_.push_back(std::move(stub));

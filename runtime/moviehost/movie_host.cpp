@@ -10,8 +10,8 @@ namespace {
 
 constexpr DWORD kTransparentStyle = 0x1;
 constexpr DWORD kWantAllKeysStyle = 0x2;
-constexpr UINT kRedrawAll = RDW_INVALIDATE | RDW_INTERNALPAINT | RDW_ERASE | RDW_UPDATENOW |
-                            RDW_FRAME;
+constexpr UINT kRedrawAll =
+    RDW_INVALIDATE | RDW_INTERNALPAINT | RDW_ERASE | RDW_UPDATENOW | RDW_FRAME;
 
 int screenDpi(int index) {
   ScopedGetDc screen(nullptr);
@@ -144,7 +144,8 @@ int MovieHost::controlMajorVersion() const {
 }
 
 LRESULT MovieHost::createControl(const CREATESTRUCTW* create) {
-  transparent_ = create && ((create->dwExStyle & WS_EX_LAYERED) || (create->style & kTransparentStyle));
+  transparent_ =
+      create && ((create->dwExStyle & WS_EX_LAYERED) || (create->style & kTransparentStyle));
   using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
   auto getClassObject = procedureCast<GetClassObject>(loader_->getProcAddress("DllGetClassObject"));
   if (!getClassObject) return 0;
@@ -336,8 +337,8 @@ void MovieHost::activate() {
   hasFocus_ = true;
   if (tearingDown_) return;
   if (oleObject_ && !uiActive_) {
-    oleObject_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, static_cast<IOleClientSite*>(this), 0,
-                       window_, &position_);
+    oleObject_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, static_cast<IOleClientSite*>(this), 0, window_,
+                       &position_);
   }
   if (windowless_) {
     ::SetFocus(window_);
@@ -396,8 +397,8 @@ bool MovieHost::forwardWindowlessInput(UINT message, WPARAM wParam, LPARAM lPara
       if (!viewObjectEx_) return false;
       POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
       DWORD hitResult = 0;
-      hit = SUCCEEDED(viewObjectEx_->QueryHitPoint(DVASPECT_CONTENT, &position_, point, 0,
-                                                   &hitResult)) &&
+      hit = SUCCEEDED(
+                viewObjectEx_->QueryHitPoint(DVASPECT_CONTENT, &position_, point, 0, &hitResult)) &&
             hitResult == HITRESULT_HIT;
     }
     if (!hit) return false;
@@ -530,8 +531,7 @@ STDMETHODIMP MovieHost::OnInPlaceDeactivate() {
 STDMETHODIMP MovieHost::OnInPlaceDeactivateEx(BOOL) { return OnInPlaceDeactivate(); }
 
 STDMETHODIMP MovieHost::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
-                                         LPRECT position, LPRECT clip,
-                                         LPOLEINPLACEFRAMEINFO info) {
+                                         LPRECT position, LPRECT clip, LPOLEINPLACEFRAMEINFO info) {
   if (frame) {
     *frame = static_cast<IOleInPlaceFrame*>(this);
     AddRef();
@@ -627,8 +627,7 @@ HWND createHostWindow(DWORD exStyle, ControlLoader* loader, const wchar_t* windo
                 windowName, style, x, y, width, height, parent, menu, instance, parameter);
 }
 
-int addExternalResourceHandler(ControlLoader* loader, ExternalResourceHandler handler,
-                               void* user) {
+int addExternalResourceHandler(ControlLoader* loader, ExternalResourceHandler handler, void* user) {
   return loader ? loader->movieRegistry().addExternalResourceHandler(handler, user) : 0;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+// (the system headers below need windows.h first)
 #include <ocidl.h>
 #include <oleidl.h>
 
@@ -65,8 +66,7 @@ class MovieHost final : public IOleClientSite,
   STDMETHODIMP OnInPlaceActivate() override;
   STDMETHODIMP OnUIActivate() override;
   STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
-                                LPRECT position, LPRECT clip,
-                                LPOLEINPLACEFRAMEINFO info) override;
+                                LPRECT position, LPRECT clip, LPOLEINPLACEFRAMEINFO info) override;
   STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
   STDMETHODIMP OnUIDeactivate(BOOL) override;
   STDMETHODIMP OnInPlaceDeactivate() override;
@@ -250,8 +250,7 @@ class MovieHost final : public IOleClientSite,
 HWND createHostWindow(DWORD exStyle, ControlLoader* loader, const wchar_t* windowName, DWORD style,
                       int x, int y, int width, int height, HWND parent, HMENU menu,
                       HINSTANCE instance, void* parameter);
-int addExternalResourceHandler(ControlLoader* loader, ExternalResourceHandler handler,
-                               void* user);
+int addExternalResourceHandler(ControlLoader* loader, ExternalResourceHandler handler, void* user);
 HWND getControlWindow(HWND host);
 HRESULT putWMode(HWND host, const wchar_t* mode);
 HRESULT callFunction(HWND host, const wchar_t* request, wchar_t* buffer, int* length);

@@ -29,8 +29,8 @@ MovieRegistry::MovieRegistry(ControlLoader* loader) : loader_(loader) {
   if (urlmon_) {
     createUrlMoniker_ =
         procedureCast<CreateUrlMonikerProc>(GetProcAddress(urlmon_, "CreateURLMoniker"));
-    registerBindStatusCallback_ = procedureCast<RegisterCallbackProc>(
-        GetProcAddress(urlmon_, "RegisterBindStatusCallback"));
+    registerBindStatusCallback_ =
+        procedureCast<RegisterCallbackProc>(GetProcAddress(urlmon_, "RegisterBindStatusCallback"));
   }
 }
 

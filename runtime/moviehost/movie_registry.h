@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+// (the system headers below need windows.h first)
 #include <urlmon.h>
 
 #include <string>

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+// (the system headers below need windows.h first)
 #include <objidl.h>
 #include <urlmon.h>
 

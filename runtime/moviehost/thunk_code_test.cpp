@@ -50,14 +50,14 @@ using U = uintptr_t;
 U WINAPI target0(U a, U b) { return a * 1 + b * 2; }
 U WINAPI target1(U a, U b, U c) { return a * 1 + b * 2 + c * 3; }
 U WINAPI target3(U a, U b, U c, U d, U e) { return a + b * 2 + c * 3 + d * 4 + e * 5; }
-U WINAPI target4(U a, U b, U c, U d, U e, U f) {
-  return a + b * 2 + c * 3 + d * 4 + e * 5 + f * 6;
-}
+U WINAPI target4(U a, U b, U c, U d, U e, U f) { return a + b * 2 + c * 3 + d * 4 + e * 5 + f * 6; }
 U WINAPI target12(U a, U b, U c, U d, U e, U f, U g, U h, U i, U j, U k, U l, U m, U n) {
   return a + b * 2 + c * 3 + d * 4 + e * 5 + f * 6 + g * 7 + h * 8 + i * 9 + j * 10 + k * 11 +
          l * 12 + m * 13 + n * 14;
 }
-U WINAPI windowTarget(U object, U a, U b, U c, U d) { return object + a * 2 + b * 3 + c * 4 + d * 5; }
+U WINAPI windowTarget(U object, U a, U b, U c, U d) {
+  return object + a * 2 + b * 3 + c * 4 + d * 5;
+}
 
 TEST(ThunkCode, NativeImportStubPassesEveryArgument) {
   const U real = 1000, context = 20000;
@@ -81,8 +81,8 @@ TEST(ThunkCode, NativeImportStubPassesEveryArgument) {
 }
 
 TEST(ThunkCode, NativeWindowThunkPutsTheObjectFirst) {
-  auto thunk = makeWindowThunk(reinterpret_cast<void*>(U{77}),
-                               procedureCast<FARPROC>(&windowTarget), 4);
+  auto thunk =
+      makeWindowThunk(reinterpret_cast<void*>(U{77}), procedureCast<FARPROC>(&windowTarget), 4);
   EXPECT_EQ(thunk->as<U(WINAPI*)(U, U, U, U)>()(1, 2, 3, 4), windowTarget(77, 1, 2, 3, 4));
 }
 #endif

@@ -32,7 +32,9 @@ class ForwardingCallback final : public IBindStatusCallback, public PendingBindi
     if (binding) binding->Abort();
   }
 
-  void setTarget(IBindStatusCallback* target) { target_ = ComPtr<IBindStatusCallback>::attach(target); }
+  void setTarget(IBindStatusCallback* target) {
+    target_ = ComPtr<IBindStatusCallback>::attach(target);
+  }
   // A binding by the system's own moniker may report to this callback after the bind context
   // that holds it has let it go; it then keeps itself until the binding stops.
   void holdUntilStopped(MovieRegistry* registry) {
@@ -149,7 +151,8 @@ std::u16string baseFolder(HWND host) {
     } else {
       char ansiFolder[MAX_PATH + 1] = {};
       GetCurrentDirectoryA(MAX_PATH + 1, ansiFolder);
-      for (const char* c = ansiFolder; *c; ++c) base += static_cast<char16_t>(static_cast<unsigned char>(*c));
+      for (const char* c = ansiFolder; *c; ++c)
+        base += static_cast<char16_t>(static_cast<unsigned char>(*c));
     }
   }
   for (char16_t& c : base) {
@@ -203,7 +206,9 @@ class WrappingMoniker : public IMoniker {
   STDMETHODIMP Enum(BOOL forward, IEnumMoniker** enumerator) override {
     return inner_ ? inner_->Enum(forward, enumerator) : E_FAIL;
   }
-  STDMETHODIMP IsEqual(IMoniker* other) override { return inner_ ? inner_->IsEqual(other) : E_FAIL; }
+  STDMETHODIMP IsEqual(IMoniker* other) override {
+    return inner_ ? inner_->IsEqual(other) : E_FAIL;
+  }
   STDMETHODIMP Hash(DWORD* hash) override { return inner_ ? inner_->Hash(hash) : E_FAIL; }
   STDMETHODIMP IsRunning(IBindCtx* bc, IMoniker* left, IMoniker* newlyRunning) override {
     return inner_ ? inner_->IsRunning(bc, left, newlyRunning) : E_FAIL;
@@ -246,8 +251,8 @@ class WrappingMoniker : public IMoniker {
   }
 
   HRESULT bindRelativeResource(const FakeMoviePathParts& parts, MovieStream* stream,
-                               MovieStreamSink* sink, ForwardingCallback* forwarding,
-                               IBindCtx* bc, IMoniker* left, REFIID iid, void** object);
+                               MovieStreamSink* sink, ForwardingCallback* forwarding, IBindCtx* bc,
+                               IMoniker* left, REFIID iid, void** object);
 
   std::atomic<ULONG> references_{1};
   MovieRegistry* registry_;
@@ -256,10 +261,10 @@ class WrappingMoniker : public IMoniker {
   ComPtr<IMoniker> inner_;
 };
 
-HRESULT WrappingMoniker::bindRelativeResource(const FakeMoviePathParts& parts,
-                                              MovieStream* stream, MovieStreamSink* sink,
-                                              ForwardingCallback* forwarding, IBindCtx* bc,
-                                              IMoniker* left, REFIID iid, void** object) {
+HRESULT WrappingMoniker::bindRelativeResource(const FakeMoviePathParts& parts, MovieStream* stream,
+                                              MovieStreamSink* sink, ForwardingCallback* forwarding,
+                                              IBindCtx* bc, IMoniker* left, REFIID iid,
+                                              void** object) {
   HWND host = registry_->hostOfMovie(parts.number);
   if (!host) return E_FAIL;
   LoadExternalResourceRequest request{reinterpret_cast<const wchar_t*>(parts.relative.c_str()),

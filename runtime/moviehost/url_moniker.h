@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+// (the system headers below need windows.h first)
 #include <urlmon.h>
 
 namespace nxr {

@@ -38,13 +38,12 @@ LRESULT WindowSubclass::windowProcedure(HWND window, UINT message, WPARAM wParam
   return defaultProcessing(window, message, wParam, lParam);
 }
 
-LRESULT WindowSubclass::defaultProcessing(HWND window, UINT message, WPARAM wParam,
-                                          LPARAM lParam) {
+LRESULT WindowSubclass::defaultProcessing(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return previous_ ? CallWindowProcA(previous_, window, message, wParam, lParam) : -1;
 }
 
-LRESULT WINAPI WindowSubclass::entry(WindowSubclass* self, HWND window, UINT message,
-                                     WPARAM wParam, LPARAM lParam) {
+LRESULT WINAPI WindowSubclass::entry(WindowSubclass* self, HWND window, UINT message, WPARAM wParam,
+                                     LPARAM lParam) {
   ++self->depth_;
   const LRESULT result = self->windowProcedure(window, message, wParam, lParam);
   --self->depth_;
@@ -59,8 +58,7 @@ LRESULT WINAPI WindowSubclass::entry(WindowSubclass* self, HWND window, UINT mes
 MessageHook::MessageHook(Filter filter, void* owner) : filter_(filter), owner_(owner) {
   thunk_ = makeWindowThunk(this, procedureCast<FARPROC>(&MessageHook::entry), 3);
   if (thunk_) {
-    hook_ = SetWindowsHookExA(WH_GETMESSAGE, thunk_->as<HOOKPROC>(), nullptr,
-                              GetCurrentThreadId());
+    hook_ = SetWindowsHookExA(WH_GETMESSAGE, thunk_->as<HOOKPROC>(), nullptr, GetCurrentThreadId());
   }
 }
 
