@@ -32,6 +32,8 @@ std::string narrow(const wchar_t* text) { return text ? narrow(fromWide(text)) :
 // the texts of the text notifications.
 struct EventLog {
   std::vector<std::string> entries;
+  UINT resourceAnswerCode = 0;  // the resource notification that supplies resourceBytes
+  std::string resourceBytes;
   std::wstring flashCallReply;  // answered to MHN_FLASHCALL_W when not empty
 };
 EventLog* eventLog = nullptr;
@@ -50,6 +52,19 @@ struct TextNotification {
 struct ValueNotification {
   NMHDR header;
   int32_t value;
+};
+template <typename C>
+struct ResourceNotification {
+  NMHDR header;
+  const C* url;
+  IStream* stream;
+};
+template <typename C>
+struct ResourceNotificationEx {
+  NMHDR header;
+  const C* url;
+  IStream* stream;
+  BOOL handled;
 };
 
 std::string describe(const NMHDR* header) {
@@ -70,6 +85,19 @@ std::string describe(const NMHDR* header) {
              "]";
     case MHN_FLASHCALL_A:
       return text + "[" + reinterpret_cast<const TextNotification<char>*>(header)->text + "]";
+    case MHN_LOAD_EXTERNAL_RESOURCE_A:
+      return text + "[" + reinterpret_cast<const ResourceNotification<char>*>(header)->url + "]";
+    case MHN_LOAD_EXTERNAL_RESOURCE_W:
+      return text + "[" +
+             narrow(reinterpret_cast<const ResourceNotification<wchar_t>*>(header)->url) + "]";
+    case MHN_LOAD_EXTERNAL_RESOURCE_EX_A: {
+      auto* block = reinterpret_cast<const ResourceNotificationEx<char>*>(header);
+      return text + "[" + block->url + "|" + std::to_string(block->handled) + "]";
+    }
+    case MHN_LOAD_EXTERNAL_RESOURCE_EX_W: {
+      auto* block = reinterpret_cast<const ResourceNotificationEx<wchar_t>*>(header);
+      return text + "[" + narrow(block->url) + "|" + std::to_string(block->handled) + "]";
+    }
     case MHN_PROGRESS:
     case MHN_READY_STATE_CHANGE:
       return text + "[" +
@@ -87,6 +115,15 @@ LRESULT CALLBACK parentProcedure(HWND window, UINT message, WPARAM wParam, LPARA
   if (message == WM_NOTIFY && eventLog) {
     auto* header = reinterpret_cast<NMHDR*>(lParam);
     eventLog->entries.push_back("parent:" + describe(header));
+    if (header->code == eventLog->resourceAnswerCode &&
+        header->code == MHN_LOAD_EXTERNAL_RESOURCE_EX_A) {
+      auto* block = reinterpret_cast<ResourceNotificationEx<char>*>(header);
+      ULONG written = 0;
+      block->stream->Write(eventLog->resourceBytes.data(),
+                           static_cast<ULONG>(eventLog->resourceBytes.size()), &written);
+      block->handled = TRUE;
+      return 1;
+    }
     if (header->code == MHN_FLASHCALL_W && !eventLog->flashCallReply.empty()) {
       setReturnValue(header->hwndFrom, eventLog->flashCallReply.c_str());
       return 1;
@@ -130,8 +167,10 @@ std::vector<uint8_t> smallMovie() {
                           0x40, 0x00,                    // ShowFrame
                           0x00, 0x00};                   // End
   body.insert(body.end(), std::begin(rest), std::end(rest));
-  std::vector<uint8_t> movie = {'F', 'W', 'S', 9, 0, 0, 0, 0};
-  movie.insert(movie.end(), body.begin(), body.end());
+  std::vector<uint8_t> movie(8 + body.size());
+  const uint8_t header[] = {'F', 'W', 'S', 9};
+  std::copy(std::begin(header), std::end(header), movie.begin());
+  std::copy(body.begin(), body.end(), movie.begin() + 8);
   const uint32_t size = static_cast<uint32_t>(movie.size());
   for (int i = 0; i < 4; ++i) movie[4 + i] = static_cast<uint8_t>(size >> (8 * i));
   return movie;
@@ -723,6 +762,42 @@ TEST_F(HostTest, MovieFromMemoryReachesThePlayerThroughTheInterceptedMoniker) {
   EXPECT_EQ(info.swfVersion, 9);
   EXPECT_EQ(info.backgroundColor, 0x336699);
   EXPECT_EQ(info.bytesLoaded, static_cast<long>(movie.size()));
+}
+
+TEST_F(HostTest, ResourcesBesideAnInMemoryMovieAreAskedOfTheParent) {
+  loadPlayer();
+  ASSERT_NE(makeHost(), nullptr);
+  auto test = playerTest();
+  ASSERT_TRUE(test);
+  const std::vector<uint8_t> movie = smallMovie();
+  PutMovieFromMemoryBlock block{movie.data(), static_cast<uint32_t>(movie.size())};
+  ASSERT_EQ(SendMessageW(host_, MHM_PUT_MOVIE_FROM_MEMORY, 0, reinterpret_cast<LPARAM>(&block)), 1);
+  pumpMessages();
+
+  events_.entries.clear();
+  events_.resourceAnswerCode = MHN_LOAD_EXTERNAL_RESOURCE_EX_A;
+  events_.resourceBytes = "payload";
+  BSTR url = SysAllocString(L"data/no_such_file_here.txt");
+  EXPECT_EQ(test->FetchResource(url), S_OK);
+  SysFreeString(url);
+  long state = player::kFetchLoading;
+  BSTR bytes = nullptr;
+  for (int i = 0; i < 100 && state == player::kFetchLoading; ++i) {
+    pumpMessages();
+    SysFreeString(bytes);
+    bytes = nullptr;
+    test->GetFetchedResource(&state, &bytes);
+    if (state == player::kFetchLoading) Sleep(10);
+  }
+  EXPECT_EQ(state, player::kFetchDone);
+  ASSERT_NE(bytes, nullptr);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes), SysStringByteLen(bytes)), "payload");
+  SysFreeString(bytes);
+  // A, then A extended (answered there), then the W pair, whose handled field starts TRUE.
+  const std::vector<std::string> expected = {
+      "parent:13FD[data/no_such_file_here.txt]", "parent:13F9[data/no_such_file_here.txt|0]",
+      "parent:13FC[data/no_such_file_here.txt]", "parent:13F8[data/no_such_file_here.txt|1]"};
+  EXPECT_EQ(events_.entries, expected);
 }
 
 }  // namespace
