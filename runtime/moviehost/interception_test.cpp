@@ -413,6 +413,48 @@ TEST_F(Interception, ResourcesRelativeToAMovieGoToItsHost) {
   EXPECT_EQ(bind(u"Z:/FromMemory/D7BAED74924D435D84DB8A1E89E7AE3A/4711/a.jpg", &nobody), E_FAIL);
 }
 
+TEST_F(Interception, UnansweredRelativeResourceIsBoundBesideTheHostsBase) {
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  const std::string base = std::string(temp) + "nxr_moviehost_base";
+  CreateDirectoryA(base.c_str(), nullptr);
+  CreateDirectoryA((base + "\\images").c_str(), nullptr);
+  const std::string file = base + "\\images\\pic.jpg";
+  {
+    ScopedFileHandle out(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    WriteFile(out.get(), "from disk", 9, &written, nullptr);
+  }
+  ComPtr<IStream> stream;
+  const auto parts = parseFakeMoviePath(offerStream(stream));
+  ASSERT_TRUE(parts.has_value());
+  state_.base = asU16(base);
+  RecordingCallback callback;
+  EXPECT_EQ(bind(u"Z:/FromMemory/D7BAED74924D435D84DB8A1E89E7AE3A/" + toDecimal(parts->number) +
+                     u"/images/pic.jpg",
+                 &callback),
+            MK_S_ASYNCHRONOUS);
+  ASSERT_EQ(state_.resourceRequests.size(), 1u);
+  // The system's moniker delivers the file asynchronously.
+  for (int i = 0; i < 200; ++i) {
+    if (!callback.events.empty() && callback.events.back().rfind("stop", 0) == 0) break;
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    Sleep(10);
+  }
+  std::string data;
+  for (const auto& event : callback.events) {
+    if (event.rfind("data:", 0) == 0) data += event.substr(5, event.find('/', 5) - 5);
+  }
+  EXPECT_EQ(data.substr(0, 9), "from disk");
+  ASSERT_FALSE(callback.events.empty());
+  EXPECT_EQ(callback.events.back(), "stop");
+  DeleteFileA(file.c_str());
+  RemoveDirectoryA((base + "\\images").c_str());
+  RemoveDirectoryA(base.c_str());
+}
+
 // Handlers for the URL table test; each logs its name.
 std::vector<std::string> handlerLog;
 
