@@ -16,12 +16,12 @@ void combineAlphaScalar(const uint32_t* white, const uint32_t* black, uint32_t* 
 void combineAlpha(const uint32_t* white, const uint32_t* black, uint32_t* out, size_t count) {
   size_t i = 0;
 #if defined(__SSE2__)
-  const __m128i blueMask = _mm_set1_epi32(0xFF);
   const __m128i colourMask = _mm_set1_epi32(0x00FFFFFF);
+  const __m128i allOnes = _mm_set1_epi32(-1);
   auto combine = [&](const __m128i w, const __m128i b) {
-    // ~(wb - bb) & 0xFF == 255 - (wb - bb) modulo 256
-    const __m128i shown = _mm_sub_epi32(_mm_and_si128(w, blueMask), _mm_and_si128(b, blueMask));
-    const __m128i alpha = _mm_slli_epi32(_mm_andnot_si128(shown, blueMask), 24);
+    // The low byte of a 32-bit difference depends on the low bytes only, so the shift by 24
+    // leaves exactly ~(wb - bb) & 0xFF, which is 255 - (wb - bb) modulo 256.
+    const __m128i alpha = _mm_slli_epi32(_mm_xor_si128(_mm_sub_epi32(w, b), allOnes), 24);
     return _mm_or_si128(_mm_and_si128(b, colourMask), alpha);
   };
   // Reach a 16-byte boundary of the output, then eight pixels per round.
