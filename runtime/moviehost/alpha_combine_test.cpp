@@ -1,0 +1,47 @@
+#include "moviehost/alpha_combine.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace nxr {
+namespace {
+
+TEST(AlphaCombine, AlphaComesFromTheBlueDifference) {
+  struct Case {
+    uint32_t white, black, expected;
+  };
+  const Case cases[] = {
+      {0x00FFFFFF, 0x00000000, 0x00000000},  // background shows fully: transparent
+      {0x00123456, 0x00123456, 0xFF123456},  // equal in both passes: opaque
+      {0x00A0A0FF, 0x00202080, 0x80202080},  // half: alpha 255 - (0xFF - 0x80) = 0x80
+      {0xAB102030, 0xCD102030, 0xFF102030},  // the passes' own top bytes are ignored
+  };
+  // Odd lengths exercise both the vector body and the tail.
+  for (size_t count : {1u, 3u, 4u, 7u, 33u}) {
+    for (const Case& c : cases) {
+      std::vector<uint32_t> white(count, c.white), black(count, c.black), out(count, 0x5A5A5A5A);
+      combineAlpha(white.data(), black.data(), out.data(), count);
+      for (size_t i = 0; i < count; ++i) {
+        EXPECT_EQ(out[i], c.expected) << std::hex << c.white << " " << c.black << " n " << count;
+      }
+    }
+  }
+}
+
+TEST(AlphaCombine, VectorAndScalarAgreeOnEveryBluePair) {
+  std::vector<uint32_t> white, black;
+  for (uint32_t w = 0; w < 256; ++w) {
+    for (uint32_t b = 0; b < 256; b += 5) {
+      white.push_back(0x00806000 | w);
+      black.push_back(0x00102000 | b);
+    }
+  }
+  std::vector<uint32_t> vector(white.size()), scalar(white.size());
+  combineAlpha(white.data(), black.data(), vector.data(), white.size());
+  combineAlphaScalar(white.data(), black.data(), scalar.data(), white.size());
+  EXPECT_EQ(vector, scalar);
+}
+
+}  // namespace
+}  // namespace nxr
