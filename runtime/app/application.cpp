@@ -5,8 +5,10 @@
 
 #include "app/display_modes.h"
 #include "app/work_folder.h"
+#include "moviehost/control_loader.h"
 #include "support/folders.h"
 #include "support/message_box.h"
+#include "support/resources.h"
 #include "support/text.h"
 
 namespace nxr {
@@ -78,6 +80,7 @@ Application::Application() {
 
 Application::~Application() {
   shutdown();
+  if (controlLoader_) destroyLoader(controlLoader_);
   taskbarList_.reset();
 }
 
@@ -89,7 +92,7 @@ bool Application::init(HINSTANCE instance) {
   screensaverMode_ = project_.runMode == 1;
   kioskMode_ = project_.runMode == 2;
   registerWindowClass();
-  // The movie player control is loaded here once the movie host is part of the runtime.
+  if (!loadControl()) return false;
   if (project_.passwordEnabled && !askPassword()) return false;
   workFolder_ = createWorkFolder();
   if (workFolder_.empty()) return false;
@@ -112,6 +115,14 @@ bool Application::readProjectData() {
   // A failed read may leave part of a record behind; the fallback starts from a fresh one.
   project_ = ProjectData();
   return readProject(currentDirectory_ + kFallbackPayload, project_);
+}
+
+bool Application::loadControl() {
+  // The control the executable carries; without one, the loader falls back to the installed
+  // control named in the registry.
+  const std::optional<ResourceBytes> image = loadBinResource(kControlResourceId);
+  controlLoader_ = image ? createLoader(image->data, image->size) : createLoader(nullptr, 0);
+  return controlLoader_ != nullptr;
 }
 
 void Application::registerWindowClass() {

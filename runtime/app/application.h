@@ -15,6 +15,8 @@
 
 namespace nxr {
 
+class ControlLoader;
+
 class Application {
  public:
   // The process's Application, constructed on first use.
@@ -52,6 +54,7 @@ class Application {
   bool kioskMode() const { return kioskMode_; }
   HMENU trayMenu() const { return trayMenu_.get(); }
   HMENU contextMenu() const { return contextMenu_.get(); }
+  ControlLoader* controlLoader() const { return controlLoader_; }
   int32_t exitCode() const { return exitCode_; }
   void setExitCode(int32_t code) { exitCode_ = code; }
   std::vector<std::u16string>& extractedFiles() { return extractedFiles_; }
@@ -59,11 +62,13 @@ class Application {
  private:
   bool readProjectData();
   void registerWindowClass();
+  bool loadControl();
   bool askPassword();
   void createMenus();
   void createSpeechVoice();
 
   ScopedComInitializer com_;
+  ControlLoader* controlLoader_ = nullptr;  // owned; serves every host window until exit
   ComPtr<ITaskbarList> taskbarList_;
   HINSTANCE instance_ = nullptr;
   ProjectData project_;
@@ -86,6 +91,7 @@ inline constexpr char16_t kFormWindowClass[] = u"NXRBRIX3WINDOW";
 constexpr int kApplicationIconId = 107;
 constexpr int kPasswordDialogId = 150;
 constexpr int kPasswordEditId = 1000;
+constexpr int kControlResourceId = 135;
 
 // Runs the password dialog with the desktop as owner; returns the button that ended it
 // (IDOK or IDCANCEL, or 0/-1 when the dialog could not run) and the text entered.
