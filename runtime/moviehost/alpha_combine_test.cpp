@@ -43,5 +43,22 @@ TEST(AlphaCombine, VectorAndScalarAgreeOnEveryBluePair) {
   EXPECT_EQ(vector, scalar);
 }
 
+TEST(AlphaCombine, WholeFramesWrittenPastTheCacheAgreeWithTheScalarLoop) {
+  // A full-HD frame is large enough for the streaming stores; start one pixel into the buffer so
+  // that the unaligned head and the tail are covered too.
+  constexpr size_t kPixels = 1920 * 1080 + 5;
+  std::vector<uint32_t> white(kPixels + 1), black(kPixels + 1);
+  uint32_t seed = 12345;
+  for (size_t i = 0; i < white.size(); ++i) {
+    seed = seed * 1103515245u + 12345u;
+    black[i] = seed & 0x00FFFFFF;
+    white[i] = black[i] | ((seed >> 8) & 0xFF);
+  }
+  std::vector<uint32_t> vector(kPixels + 1), scalar(kPixels + 1);
+  combineAlpha(white.data() + 1, black.data() + 1, vector.data() + 1, kPixels);
+  combineAlphaScalar(white.data() + 1, black.data() + 1, scalar.data() + 1, kPixels);
+  EXPECT_EQ(vector, scalar);
+}
+
 }  // namespace
 }  // namespace nxr
