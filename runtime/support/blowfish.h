@@ -30,7 +30,8 @@ class BlowfishCipher {
   void reset();
 
   // Key from an 8-bit text: SHA-384 of its bytes, written as 96 lower-case hexadecimal
-  // characters plus a zero byte, through the standard key schedule. Always true.
+  // characters plus a zero byte, through the standard key schedule. False only when the
+  // platform's digest fails; the tables are then left at their initial values.
   bool setKeyText(std::string_view text);
 
   // The standard key schedule over raw key bytes (1 or more), starting from the initial tables.

@@ -15,7 +15,7 @@ class SecureValue {
   // Enciphers text (UTF-16LE, terminating zero, zero-padded to a multiple of 8, "cbc" with a
   // zero initialisation vector under the built-in key). An empty text leaves the value as it is.
   void setText(const std::u16string& text);
-  // Deciphers a copy; empty when there is no cipher text.
+  // Deciphers a copy; empty when there is no cipher text or it is not a whole number of blocks.
   std::u16string getText() const;
   // Reads the stored form: kind 1 then cipher bytes kept as they are, otherwise a project text
   // that is enciphered at once.

@@ -1,8 +1,11 @@
 #include "support/sha384.h"
 
 #ifdef _WIN32
-#include <wincrypt.h>
+// The CryptoAPI header needs windows.h before it.
+// clang-format off
 #include <windows.h>
+#include <wincrypt.h>
+// clang-format on
 #else
 #include <openssl/evp.h>
 #endif
