@@ -5,6 +5,8 @@
 
 #include "app/display_modes.h"
 #include "app/work_folder.h"
+#include "bridge/module_registry.h"
+#include "bridge/plugins.h"
 #include "moviehost/control_loader.h"
 #include "support/folders.h"
 #include "support/message_box.h"
@@ -96,17 +98,21 @@ bool Application::init(HINSTANCE instance) {
   if (project_.passwordEnabled && !askPassword()) return false;
   workFolder_ = createWorkFolder();
   if (workFolder_.empty()) return false;
-  // Extension plug-ins are written and loaded here once the script bridge is part of the runtime.
+  if (!extractPlugins(project_, workFolder_, extractedFiles_)) return false;
+  // Loading the plug-ins also starts the command thread; a project may run without either.
+  scanPluginFolders(ModuleRegistry::instance(), workFolder_);
   createMenus();
   applyProjectTitle();
-  // The built-in modules are registered and the forms created here once the bridge and the forms
-  // are part of the runtime. Until then a project's form records cannot be shown.
+  // The built-in modules are registered and the forms created here once they are part of the
+  // runtime. Until then a project's form records cannot be shown.
   if (!project_.forms.empty()) {
     debugLog(u"nxr: this runtime cannot create forms yet");
     return false;
   }
   createSpeechVoice();
   if (!DisplayModeList::instance().build()) return false;
+  // The command thread ticks the modules from now on.
+  ModuleRegistry::instance().setReady(&DisplayModeList::instance());
   return true;
 }
 
@@ -191,6 +197,9 @@ void Application::runMessageLoop() {
 
 void Application::shutdown() {
   speechVoice_.reset();
+  // Destroying the main form's window stops the command thread and unloads the plug-ins; without
+  // forms it happens here, before the work folder that holds the plug-in files is removed.
+  ModuleRegistry::instance().shutdown();
   if (!workFolder_.empty()) deleteFolderTree(workFolder_);
   workFolder_.clear();
 }

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "bridge/script_bridge.h"
+#include "support/message_box.h"
 #include "support/win.h"
 
 namespace nxr {
@@ -11,9 +12,9 @@ namespace {
 class WindowsBridgeDiagnostics : public BridgeDiagnostics {
  public:
   void showRuntimeError(const std::u16string& text) override {
-    MessageBoxW(GetDesktopWindow(), asWcstr(text), L"RUNTIME ERROR", MB_ICONEXCLAMATION | MB_OK);
+    showMessageBox(text, u"RUNTIME ERROR", kBoxIconWarning | kBoxOk);
   }
-  void debugOutput(const std::u16string& text) override { OutputDebugStringW(asWcstr(text)); }
+  void debugOutput(const std::u16string& text) override { debugLog(text); }
 };
 
 }  // namespace

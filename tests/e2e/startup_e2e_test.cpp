@@ -65,6 +65,16 @@ TEST(Startup, PlainProjectExitsWithZeroAndRemovesItsWorkFolder) {
   EXPECT_EQ(workFolders(), before);
 }
 
+TEST(Startup, EmbeddedPluginIsUnloadedBeforeTheWorkFolderGoes) {
+  // The plug-in file is loaded from the work folder; if it were still loaded at removal, the
+  // folder would be left behind.
+  const auto before = workFolders();
+  AppProcess process(app(L"with_plugin"));
+  ASSERT_TRUE(process.started());
+  EXPECT_EQ(process.waitForExit(), 0u);
+  EXPECT_EQ(workFolders(), before);
+}
+
 TEST(Startup, OldFormatRecordNeverAsksForThePassword) {
   AppProcess process(app(L"old_format"));
   ASSERT_TRUE(process.started());
