@@ -83,13 +83,11 @@ bool resolveAll(HMODULE h, KioskEntryPoints& e) {
          resolve(h, "wlNeedGinaInstall", e.needGinaInstall) &&
          resolve(h, "wlExitWindows", e.exitWindows) && resolve(h, "wlWinVersion", e.winVersion) &&
          resolve(h, "wlGetKeyState", e.getKeyState) && resolve(h, "wlSetKeyState", e.setKeyState) &&
-         resolve(h, "wlIsAdmin", e.isAdmin) &&
-         resolve(h, "wlEnableAutologin", e.enableAutologin) &&
+         resolve(h, "wlIsAdmin", e.isAdmin) && resolve(h, "wlEnableAutologin", e.enableAutologin) &&
          resolve(h, "wlMapScancode", e.mapScancode) &&
          resolve(h, "wlDisableDesktopIcon", e.disableDesktopIcon) &&
          resolve(h, "wlDesktopIconCount", e.desktopIconCount) &&
-         resolve(h, "wlRestoreDesktopIcons", e.restoreDesktopIcons) &&
-         resolve(h, "wlExit", e.exit);
+         resolve(h, "wlRestoreDesktopIcons", e.restoreDesktopIcons) && resolve(h, "wlExit", e.exit);
 }
 
 // Writes the library's bytes to the path in one write; false unless every byte was written.

@@ -92,8 +92,8 @@ class KioskModuleTest : public ::testing::Test {
   void setGinaInstalled(int32_t installed) {
     HMODULE handle = GetModuleHandleW(asWcstr(libraryPath));
     using Set = void(__stdcall*)(int32_t);
-    reinterpret_cast<Set>(reinterpret_cast<void*>(
-        GetProcAddress(handle, "kioskTestSetGinaInstalled")))(installed);
+    reinterpret_cast<Set>(
+        reinterpret_cast<void*>(GetProcAddress(handle, "kioskTestSetGinaInstalled")))(installed);
   }
 
   std::u16string workFolder;
@@ -129,20 +129,19 @@ TEST_F(KioskModuleTest, RegistrationWritesLoadsAndRecordsTheLibrary) {
 TEST_F(KioskModuleTest, FailedLoadingCreatesNoMethod) {
   struct Case {
     const char* what;
-    std::u16string libraryFile;  // empty: no image at all
+    std::u16string libraryFile;
+    std::vector<uint8_t> bytes;  // used instead of the file when not empty
     bool folderExists;
   };
   const Case cases[] = {
-      {"no image", u"", true},
-      {"image is not a library", u"kiosk_module_tests_win.exe.missing", true},
-      {"work folder cannot be written", u"kiosk_module_test_library.dll", false},
-      {"an entry point is missing", u"kiosk_module_test_library_noexit.dll", true},
+      {"no image", u"no_such_file.dll", {}, true},
+      {"image is not a library", u"", {'M', 'Z', 0, 0, 'n', 'o', 't'}, true},
+      {"work folder cannot be written", u"kiosk_module_test_library.dll", {}, false},
+      {"an entry point is missing", u"kiosk_module_test_library_noexit.dll", {}, true},
   };
   for (const auto& c : cases) {
-    KioskLibrarySource src = source(c.libraryFile.empty() ? u"<none>" : c.libraryFile);
-    if (c.libraryFile == u"kiosk_module_tests_win.exe.missing") {
-      image = {'M', 'Z', 0, 0, 'n', 'o', 't', ' ', 'a', ' ', 'd', 'l', 'l'};
-    }
+    KioskLibrarySource src = source(c.libraryFile);
+    if (!c.bytes.empty()) image = c.bytes;
     if (!c.folderExists) src.workFolder += u"\\missing";
     KioskModule module(src);
     EXPECT_FALSE(module.registerMethods()) << c.what;
@@ -229,9 +228,23 @@ TEST_F(KioskModuleTest, InstallLoginScreenRunsInTheWorkFolder) {
   const std::u16string before = currentDirectory();
   takeCalls();
   invokeMethod(*install, &form, {});
-  EXPECT_EQ(takeCalls(), "wlIsGinaInstalled();cwd=" + utf16ToUtf8(workFolder) +
-                             ";wlInstallGina(25);");
+  EXPECT_EQ(takeCalls(),
+            "wlIsGinaInstalled();cwd=" + utf16ToUtf8(workFolder) + ";wlInstallGina(25);");
   EXPECT_EQ(currentDirectory(), before);
+}
+
+// The shipped key-lock library exports every entry point the module resolves; the calls made here
+// ask only whether the login screen is installed, which it never is, and so change nothing.
+TEST_F(KioskModuleTest, LoadsTheRealLibrary) {
+  KioskModule module(source(u"dwlGina2.dll"));
+  ASSERT_FALSE(image.empty());
+  ASSERT_TRUE(module.registerMethods());
+  for (const char16_t* name :
+       {u"disableCtrlAltDel", u"enableCtrlAltDel", u"uninstallLoginScreen"}) {
+    sdk::ModuleMethod* method = findMethod(module, name);
+    ASSERT_NE(method, nullptr);
+    EXPECT_EQ(invokeMethod(*method, &form, {}), u"");
+  }
 }
 
 }  // namespace

@@ -2,11 +2,11 @@
 // call and locks nothing. Two extra entry points let the test read the record and choose what
 // wlIsGinaInstalled answers. Built with KIOSK_TEST_WITHOUT_EXIT it lacks wlExit.
 #define DWLGINA2_BUILDING
-#include "dwlgina2.h"
-
 #include <windows.h>
 
 #include <string>
+
+#include "dwlgina2.h"
 
 namespace {
 
@@ -47,7 +47,9 @@ int32_t __stdcall wlVersion() { return record("wlVersion", {}, kWlLibraryVersion
 int32_t __stdcall wlDisableKey(int32_t window, int32_t virtualKey, int32_t modifiers, int32_t on) {
   return record("wlDisableKey", {window, virtualKey, modifiers, on});
 }
-int32_t __stdcall wlIsKeyDisabled(int32_t k, int32_t m) { return record("wlIsKeyDisabled", {k, m}); }
+int32_t __stdcall wlIsKeyDisabled(int32_t k, int32_t m) {
+  return record("wlIsKeyDisabled", {k, m});
+}
 int32_t __stdcall wlGetDisabledKey(int32_t i) { return record("wlGetDisabledKey", {i}, -1); }
 int32_t __stdcall wlSetKeySendMessage(int32_t w, int32_t m) {
   return record("wlSetKeySendMessage", {w, m});
