@@ -8,6 +8,7 @@
 #include "bridge/module_registry.h"
 #include "bridge/plugins.h"
 #include "moviehost/control_loader.h"
+#include "modules/kiosk_module.h"
 #include "support/folders.h"
 #include "support/message_box.h"
 #include "support/resources.h"
@@ -103,8 +104,9 @@ bool Application::init(HINSTANCE instance) {
   scanPluginFolders(ModuleRegistry::instance(), workFolder_);
   createMenus();
   applyProjectTitle();
-  // The built-in modules are registered and the forms created here once they are part of the
-  // runtime. Until then a project's form records cannot be shown.
+  if (!registerBuiltinModules()) return false;
+  // The forms are created here once they are part of the runtime. Until then a project's form
+  // records cannot be shown.
   if (!project_.forms.empty()) {
     debugLog(u"nxr: this runtime cannot create forms yet");
     return false;
@@ -156,6 +158,14 @@ bool Application::askPassword() {
   return false;
 }
 
+bool Application::registerBuiltinModules() {
+  // In the registry's order: Application, Kiosk (kiosk builds), Library, Screensaver
+  // (screensaver builds), Timer. A name a plug-in took already stays the plug-in's.
+  ModuleRegistry& registry = ModuleRegistry::instance();
+  if (kioskMode_ && !registerKioskModule(registry, workFolder_, extractedFiles_)) return false;
+  return true;
+}
+
 void Application::createMenus() {
   trayMenu_.reset(CreateMenu());
   contextMenu_.reset(CreateMenu());
@@ -200,6 +210,8 @@ void Application::shutdown() {
   // Destroying the main form's window stops the command thread and unloads the plug-ins; without
   // forms it happens here, before the work folder that holds the plug-in files is removed.
   ModuleRegistry::instance().shutdown();
+  // The key-lock library's file is in the work folder: unload it first.
+  unloadKioskLibrary();
   if (!workFolder_.empty()) deleteFolderTree(workFolder_);
   workFolder_.clear();
 }

@@ -64,6 +64,7 @@ class Application {
   void registerWindowClass();
   bool loadControl();
   bool askPassword();
+  bool registerBuiltinModules();
   void createMenus();
   void createSpeechVoice();
 

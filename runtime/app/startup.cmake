@@ -5,7 +5,7 @@ target_link_libraries(nxr_startup_core PUBLIC nxr_support)
 
 if(WIN32)
   add_library(nxr_startup STATIC application.cpp display_modes.cpp)
-  target_link_libraries(nxr_startup PUBLIC nxr_startup_core nxr_project nxr_moviehost nxr_bridge nxr_support
+  target_link_libraries(nxr_startup PUBLIC nxr_startup_core nxr_project nxr_moviehost nxr_modules nxr_bridge nxr_support
                         comctl32 ddraw winmm ole32 shell32)
   add_executable(nxr WIN32 main.cpp)
   target_link_libraries(nxr PRIVATE nxr_startup)

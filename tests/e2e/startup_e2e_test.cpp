@@ -75,6 +75,14 @@ TEST(Startup, EmbeddedPluginIsUnloadedBeforeTheWorkFolderGoes) {
   EXPECT_EQ(workFolders(), before);
 }
 
+TEST(Startup, KioskBuildLoadsTheKeyLockLibraryAndRemovesItAtExit) {
+  const auto before = workFolders();
+  AppProcess process(app(L"kiosk"));
+  ASSERT_TRUE(process.started());
+  EXPECT_EQ(process.waitForExit(), 0u);
+  EXPECT_EQ(workFolders(), before);
+}
+
 TEST(Startup, OldFormatRecordNeverAsksForThePassword) {
   AppProcess process(app(L"old_format"));
   ASSERT_TRUE(process.started());
