@@ -9,6 +9,8 @@
 #include "bridge/plugins.h"
 #include "moviehost/control_loader.h"
 #include "modules/kiosk_module.h"
+#include "modules/library_module.h"
+#include "modules/timer_module.h"
 #include "support/folders.h"
 #include "support/message_box.h"
 #include "support/resources.h"
@@ -83,6 +85,8 @@ Application::Application() {
 
 Application::~Application() {
   shutdown();
+  timerModule_.reset();
+  libraryModule_.reset();
   if (controlLoader_) destroyLoader(controlLoader_);
   taskbarList_.reset();
 }
@@ -163,6 +167,8 @@ bool Application::registerBuiltinModules() {
   // (screensaver builds), Timer. A name a plug-in took already stays the plug-in's.
   ModuleRegistry& registry = ModuleRegistry::instance();
   if (kioskMode_ && !registerKioskModule(registry, workFolder_, extractedFiles_)) return false;
+  libraryModule_ = registerLibraryModule(registry, project_);
+  timerModule_ = registerTimerModule(registry);
   return true;
 }
 
@@ -207,6 +213,8 @@ void Application::runMessageLoop() {
 
 void Application::shutdown() {
   speechVoice_.reset();
+  // No timer may tick into a form that is being destroyed.
+  if (timerModule_) timerModule_->releaseMethods();
   // Destroying the main form's window stops the command thread and unloads the plug-ins; without
   // forms it happens here, before the work folder that holds the plug-in files is removed.
   ModuleRegistry::instance().shutdown();

@@ -7,6 +7,7 @@
 #include <shobjidl.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@
 namespace nxr {
 
 class ControlLoader;
+class LibraryModule;
+class TimerModule;
 
 class Application {
  public:
@@ -83,6 +86,9 @@ class Application {
   ScopedMenu contextMenu_;
   int32_t exitCode_ = 0;
   ComPtr<ISpVoice> speechVoice_;
+  // Built-in modules: the registry refers to them but does not own them.
+  std::unique_ptr<LibraryModule> libraryModule_;
+  std::unique_ptr<TimerModule> timerModule_;
   std::vector<std::u16string> extractedFiles_;
 };
 
