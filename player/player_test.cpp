@@ -24,7 +24,7 @@ namespace {
 using testing::buildSwf;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using testing::SwfSpec;
+using testing::SwfRecipe;
 
 // A BSTR owned by the test.
 class Bstr {
@@ -759,20 +759,20 @@ TEST_F(PlayerTest, CallLogRecordsArgumentsInOrder) {
 
 struct MovieCase {
   const char* name;
-  SwfSpec spec;
+  SwfRecipe recipe;
   bool viaUrl;
 };
 
 TEST_F(PlayerTest, MoviesLoadFromPathsAndFileUrls) {
   const MovieCase cases[] = {
-      {"plain path", SwfSpec{.version = 8, .frameCount = 3, .backgroundColor = 0x336699}, false},
-      {"compressed path", SwfSpec{.version = 9, .compressed = true, .frameCount = 5}, false},
-      {"plain url", SwfSpec{.version = 6, .frameCount = 2, .backgroundColor = 0x00FF00}, true},
+      {"plain path", SwfRecipe{.version = 8, .frameCount = 3, .backgroundColor = 0x336699}, false},
+      {"compressed path", SwfRecipe{.version = 9, .compressed = true, .frameCount = 5}, false},
+      {"plain url", SwfRecipe{.version = 6, .frameCount = 2, .backgroundColor = 0x00FF00}, true},
       {"compressed url",
-       SwfSpec{.version = 10, .compressed = true, .frameCount = 4, .backgroundColor = 0x102030},
+       SwfRecipe{.version = 10, .compressed = true, .frameCount = 4, .backgroundColor = 0x102030},
        true},
-      {"large path", SwfSpec{.frameCount = 2, .paddingBytes = 300000}, false},
-      {"large url", SwfSpec{.compressed = true, .frameCount = 2, .paddingBytes = 300000}, true},
+      {"large path", SwfRecipe{.frameCount = 2, .paddingBytes = 300000}, false},
+      {"large url", SwfRecipe{.compressed = true, .frameCount = 2, .paddingBytes = 300000}, true},
   };
   EventSink sink;
   DWORD cookie = 0;
@@ -781,7 +781,7 @@ TEST_F(PlayerTest, MoviesLoadFromPathsAndFileUrls) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::wstring path =
-        writeMovie(L"movie" + std::to_wstring(index++) + L".swf", buildSwf(c.spec));
+        writeMovie(L"movie" + std::to_wstring(index++) + L".swf", buildSwf(c.recipe));
     std::wstring url = path;
     if (c.viaUrl) {
       wchar_t buffer[2 * MAX_PATH];
@@ -793,18 +793,18 @@ TEST_F(PlayerTest, MoviesLoadFromPathsAndFileUrls) {
     sink.events.clear();
     loadAndWait(url);
     const PlayerMovieInfo info = movieInfo();
-    EXPECT_EQ(info.swfVersion, c.spec.version);
-    EXPECT_EQ(info.compressed, c.spec.compressed ? 1 : 0);
-    EXPECT_EQ(info.frameCount, c.spec.frameCount);
-    EXPECT_EQ(info.framesLoaded, c.spec.frameCount);
-    EXPECT_EQ(info.widthTwips, c.spec.widthTwips);
-    EXPECT_EQ(info.heightTwips, c.spec.heightTwips);
-    EXPECT_EQ(info.frameRate, c.spec.frameRate);
-    EXPECT_EQ(info.backgroundColor, long(c.spec.backgroundColor));
+    EXPECT_EQ(info.swfVersion, c.recipe.version);
+    EXPECT_EQ(info.compressed, c.recipe.compressed ? 1 : 0);
+    EXPECT_EQ(info.frameCount, c.recipe.frameCount);
+    EXPECT_EQ(info.framesLoaded, c.recipe.frameCount);
+    EXPECT_EQ(info.widthTwips, c.recipe.widthTwips);
+    EXPECT_EQ(info.heightTwips, c.recipe.heightTwips);
+    EXPECT_EQ(info.frameRate, c.recipe.frameRate);
+    EXPECT_EQ(info.backgroundColor, long(c.recipe.backgroundColor));
     long frames = 0, percent = 0;
     flash_->get_TotalFrames(&frames);
     flash_->PercentLoaded(&percent);
-    EXPECT_EQ(frames, c.spec.frameCount);
+    EXPECT_EQ(frames, c.recipe.frameCount);
     EXPECT_EQ(percent, 100);
     // Loading reports its states and ends with full progress.
     ASSERT_GE(sink.events.size(), 3u);
@@ -812,7 +812,7 @@ TEST_F(PlayerTest, MoviesLoadFromPathsAndFileUrls) {
     EXPECT_THAT(sink.events, ::testing::Contains("-609:[3]"));
     EXPECT_EQ(sink.events[sink.events.size() - 2], "1958:[100]");
     EXPECT_EQ(sink.events.back(), "-609:[4]");
-    if (c.spec.paddingBytes) {  // arrives in parts: progress in between
+    if (c.recipe.paddingBytes) {  // arrives in parts: progress in between
       EXPECT_TRUE(std::any_of(sink.events.begin(), sink.events.end(), [](const std::string& e) {
         return e.rfind("1958:", 0) == 0 && e != "1958:[100]" && e != "1958:[0]";
       }));
@@ -825,7 +825,7 @@ TEST_F(PlayerTest, EventsOfLoadsOnOtherThreadsArriveOnTheControlsThread) {
   EventSink sink;
   DWORD cookie = 0;
   advise(sink, cookie);
-  const std::wstring path = writeMovie(L"threaded.swf", buildSwf(SwfSpec{.frameCount = 2}));
+  const std::wstring path = writeMovie(L"threaded.swf", buildSwf(SwfRecipe{.frameCount = 2}));
   Bstr url(asU16cstr(path.c_str()));
   // The control is called directly from a second thread, as a transfer callback would be.
   std::thread([&] { flash_->put_Movie(url.get()); }).join();
@@ -839,8 +839,8 @@ TEST_F(PlayerTest, EventsOfLoadsOnOtherThreadsArriveOnTheControlsThread) {
 }
 
 TEST_F(PlayerTest, RelativeUrlsResolveBesideTheMovie) {
-  const std::wstring first = writeMovie(L"first.swf", buildSwf(SwfSpec{.frameCount = 2}));
-  writeMovie(L"second.swf", buildSwf(SwfSpec{.version = 7, .frameCount = 6}));
+  const std::wstring first = writeMovie(L"first.swf", buildSwf(SwfRecipe{.frameCount = 2}));
+  writeMovie(L"second.swf", buildSwf(SwfRecipe{.version = 7, .frameCount = 6}));
   writeMovie(L"data.txt", {'h', 'e', 'l', 'l', 'o'});
   loadAndWait(first);
 
@@ -866,7 +866,7 @@ TEST_F(PlayerTest, RelativeUrlsResolveBesideTheMovie) {
 }
 
 TEST_F(PlayerTest, MissingOrBrokenMoviesNeverComplete) {
-  std::vector<uint8_t> broken = buildSwf(SwfSpec{.compressed = true});
+  std::vector<uint8_t> broken = buildSwf(SwfRecipe{.compressed = true});
   broken[9] ^= 0xFF;
   const std::wstring paths[] = {
       writeMovie(L"broken.swf", broken),
@@ -888,7 +888,7 @@ TEST_F(PlayerTest, MissingOrBrokenMoviesNeverComplete) {
 
 TEST_F(PlayerTest, TimelineFollowsGotoPlayAndLabels) {
   loadAndWait(
-      writeMovie(L"timeline.swf", buildSwf(SwfSpec{.frameCount = 4, .labels = {{2, "middle"}}})));
+      writeMovie(L"timeline.swf", buildSwf(SwfRecipe{.frameCount = 4, .labels = {{2, "middle"}}})));
   flash_->Stop();
   ASSERT_EQ(flash_->GotoFrame(3), S_OK);
   long frame = -1;
@@ -925,7 +925,7 @@ TEST_F(PlayerTest, TimelineFollowsGotoPlayAndLabels) {
 TEST_F(PlayerTest, FlashVarsBecomeVariablesWhenTheMovieStarts) {
   Bstr vars("a=1&b=two%20words&c");
   flash_->put_FlashVars(vars.get());
-  loadAndWait(writeMovie(L"vars.swf", buildSwf(SwfSpec{})));
+  loadAndWait(writeMovie(L"vars.swf", buildSwf(SwfRecipe{})));
   struct {
     const char* name;
     const char* value;
@@ -938,7 +938,7 @@ TEST_F(PlayerTest, FlashVarsBecomeVariablesWhenTheMovieStarts) {
 }
 
 TEST_F(PlayerTest, WindowedActivationCreatesTheStageWindow) {
-  loadAndWait(writeMovie(L"windowed.swf", buildSwf(SwfSpec{.backgroundColor = 0x204060})));
+  loadAndWait(writeMovie(L"windowed.swf", buildSwf(SwfRecipe{.backgroundColor = 0x204060})));
   ASSERT_EQ(activate(false), S_OK);
   EXPECT_TRUE(site_.called("OnInPlaceActivateEx(0)"));
   ComPtr<IOleWindow> window;
@@ -993,7 +993,7 @@ TEST_F(PlayerTest, WindowedActivationCreatesTheStageWindow) {
 }
 
 TEST_F(PlayerTest, WindowlessDrawingLeavesTheStageAndBlendsHalfTheMarker) {
-  loadAndWait(writeMovie(L"windowless.swf", buildSwf(SwfSpec{.backgroundColor = 0x00FF00})));
+  loadAndWait(writeMovie(L"windowless.swf", buildSwf(SwfRecipe{.backgroundColor = 0x00FF00})));
   ASSERT_EQ(activate(true), S_OK);
   EXPECT_TRUE(site_.called("OnInPlaceActivateEx(1)"));  // ACTIVATE_WINDOWLESS
   ComPtr<IOleWindow> window;

@@ -10,7 +10,7 @@
 
 namespace nxr::player::testing {
 
-struct SwfSpec {
+struct SwfRecipe {
   uint8_t version = 8;
   bool compressed = false;
   int32_t widthTwips = 200 * 20, heightTwips = 100 * 20;
@@ -62,18 +62,18 @@ inline void putRect(std::vector<uint8_t>& out, int32_t width, int32_t height) {
   if (used) out.push_back(uint8_t(acc << (8 - used)));
 }
 
-inline std::vector<uint8_t> buildSwf(const SwfSpec& spec) {
+inline std::vector<uint8_t> buildSwf(const SwfRecipe& recipe) {
   std::vector<uint8_t> body;
-  putRect(body, spec.widthTwips, spec.heightTwips);
-  putU16(body, spec.frameRate);
-  putU16(body, spec.frameCount);
-  if (spec.backgroundColor >= 0) {
+  putRect(body, recipe.widthTwips, recipe.heightTwips);
+  putU16(body, recipe.frameRate);
+  putU16(body, recipe.frameCount);
+  if (recipe.backgroundColor >= 0) {
     putTag(body, 9,
-           {uint8_t(spec.backgroundColor >> 16), uint8_t(spec.backgroundColor >> 8),
-            uint8_t(spec.backgroundColor)});
+           {uint8_t(recipe.backgroundColor >> 16), uint8_t(recipe.backgroundColor >> 8),
+            uint8_t(recipe.backgroundColor)});
   }
-  if (spec.paddingBytes) {
-    std::vector<uint8_t> noise(spec.paddingBytes);
+  if (recipe.paddingBytes) {
+    std::vector<uint8_t> noise(recipe.paddingBytes);
     uint32_t x = 2463534242u;  // xorshift: incompressible, the same every time
     for (auto& byte : noise) {
       x ^= x << 13;
@@ -83,8 +83,8 @@ inline std::vector<uint8_t> buildSwf(const SwfSpec& spec) {
     }
     putTag(body, 1000, noise);
   }
-  for (uint16_t frame = 0; frame < spec.frameCount; ++frame) {
-    for (const auto& [at, label] : spec.labels) {
+  for (uint16_t frame = 0; frame < recipe.frameCount; ++frame) {
+    for (const auto& [at, label] : recipe.labels) {
       if (at != frame) continue;
       std::vector<uint8_t> text(label.begin(), label.end());
       text.push_back(0);
@@ -94,9 +94,9 @@ inline std::vector<uint8_t> buildSwf(const SwfSpec& spec) {
   }
   putTag(body, 0, {});
 
-  std::vector<uint8_t> out = {uint8_t(spec.compressed ? 'C' : 'F'), 'W', 'S', spec.version};
+  std::vector<uint8_t> out = {uint8_t(recipe.compressed ? 'C' : 'F'), 'W', 'S', recipe.version};
   putU32(out, uint32_t(8 + body.size()));
-  if (!spec.compressed) {
+  if (!recipe.compressed) {
     out.insert(out.end(), body.begin(), body.end());
     return out;
   }
