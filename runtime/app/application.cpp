@@ -7,10 +7,10 @@
 #include "app/work_folder.h"
 #include "bridge/module_registry.h"
 #include "bridge/plugins.h"
-#include "moviehost/control_loader.h"
 #include "modules/kiosk_module.h"
 #include "modules/library_module.h"
 #include "modules/timer_module.h"
+#include "moviehost/control_loader.h"
 #include "support/folders.h"
 #include "support/message_box.h"
 #include "support/resources.h"
@@ -20,10 +20,14 @@ namespace nxr {
 
 namespace {
 
-const CLSID kTaskbarListClsid = {0x56FDF344, 0xFD6D, 0x11D0, {0x95, 0x8A, 0x00, 0x60, 0x97, 0xC9, 0xA0, 0x90}};
-const IID kTaskbarListIid = {0x56FDF342, 0xFD6D, 0x11D0, {0x95, 0x8A, 0x00, 0x60, 0x97, 0xC9, 0xA0, 0x90}};
-const CLSID kSpVoiceClsid = {0x96749377, 0x3391, 0x11D2, {0x9E, 0xE3, 0x00, 0xC0, 0x4F, 0x79, 0x73, 0x96}};
-const IID kSpVoiceIid = {0x6C44DF74, 0x72B9, 0x4992, {0xA1, 0xEC, 0xEF, 0x99, 0x6E, 0x04, 0x22, 0xD4}};
+const CLSID kTaskbarListClsid = {
+    0x56FDF344, 0xFD6D, 0x11D0, {0x95, 0x8A, 0x00, 0x60, 0x97, 0xC9, 0xA0, 0x90}};
+const IID kTaskbarListIid = {
+    0x56FDF342, 0xFD6D, 0x11D0, {0x95, 0x8A, 0x00, 0x60, 0x97, 0xC9, 0xA0, 0x90}};
+const CLSID kSpVoiceClsid = {
+    0x96749377, 0x3391, 0x11D2, {0x9E, 0xE3, 0x00, 0xC0, 0x4F, 0x79, 0x73, 0x96}};
+const IID kSpVoiceIid = {
+    0x6C44DF74, 0x72B9, 0x4992, {0xA1, 0xEC, 0xEF, 0x99, 0x6E, 0x04, 0x22, 0xD4}};
 
 // The fallback payload file in the current directory.
 constexpr char16_t kFallbackPayload[] = u"\\~~~~,~b3.exe";
@@ -77,8 +81,8 @@ Application& Application::instance() {
 
 Application::Application() {
   // The taskbar list is optional: forms work without it.
-  if (SUCCEEDED(CoCreateInstance(kTaskbarListClsid, nullptr, CLSCTX_INPROC_SERVER,
-                                 kTaskbarListIid, taskbarList_.putVoid()))) {
+  if (SUCCEEDED(CoCreateInstance(kTaskbarListClsid, nullptr, CLSCTX_INPROC_SERVER, kTaskbarListIid,
+                                 taskbarList_.putVoid()))) {
     taskbarList_->HrInit();
   }
 }
@@ -157,8 +161,7 @@ bool Application::askPassword() {
   const INT_PTR button = runPasswordDialog(instance_, project_.title, entered);
   if (button != IDOK) return false;  // cancelled or closed: silently
   if (entered == project_.password) return true;
-  showMessageBox(u"Password is incorrect!", project_.title, kBoxOk,
-                 nullptr);
+  showMessageBox(u"Password is incorrect!", project_.title, kBoxOk, nullptr);
   return false;
 }
 

@@ -2,9 +2,9 @@
 // The entry function drives it: init, the message loop, shutdown.
 #pragma once
 
-#include <windows.h>
 #include <sapi.h>
 #include <shobjidl.h>
+#include <windows.h>
 
 #include <cstdint>
 #include <memory>

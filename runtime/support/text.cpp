@@ -111,9 +111,7 @@ int32_t parseDecimal(std::u16string_view text) {
   return static_cast<int32_t>(value);
 }
 
-std::u16string toDecimal(int64_t value) {
-  return asU16(std::to_string(value));
-}
+std::u16string toDecimal(int64_t value) { return asU16(std::to_string(value)); }
 
 std::u16string toHex(uint32_t value) {
   static const char16_t digits[] = u"0123456789abcdef";

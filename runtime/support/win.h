@@ -2,8 +2,8 @@
 // kind of handle. Every other folder uses these instead of closing handles by hand.
 #pragma once
 
-#include <windows.h>
 #include <unknwn.h>
+#include <windows.h>
 
 #include <string>
 #include <utility>

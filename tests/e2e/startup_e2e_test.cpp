@@ -123,9 +123,15 @@ TEST_P(PasswordDialog, AcceptsOnlyTheExactPassword) {
   EXPECT_TRUE(hasChildText(dialog, L"Password:"));
   typeText(edit, c.typed);
   switch (c.press) {
-    case Press::Ok: pressButton(dialog, IDOK); break;
-    case Press::Cancel: pressButton(dialog, IDCANCEL); break;
-    case Press::CloseBox: PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); break;
+    case Press::Ok:
+      pressButton(dialog, IDOK);
+      break;
+    case Press::Cancel:
+      pressButton(dialog, IDCANCEL);
+      break;
+    case Press::CloseBox:
+      PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+      break;
   }
   if (c.wrongMessage) {
     HWND box = waitForMessage(process, c.title, L"Password is incorrect!");

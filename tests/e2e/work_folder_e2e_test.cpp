@@ -19,7 +19,8 @@ TEST(WorkFolder, ExistsDuringTheRunAndIsGoneAfterShutdown) {
   // apps\ holds plain.exe; offer it as the fallback file from a scratch folder.
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
-  const std::wstring scratch = std::wstring(temp) + L"nxr-wf-" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring scratch =
+      std::wstring(temp) + L"nxr-wf-" + std::to_wstring(GetCurrentProcessId());
   ASSERT_TRUE(CreateDirectoryW(scratch.c_str(), nullptr));
   const std::wstring fallback = scratch + L"\\~~~~,~b3.exe";
   ASSERT_TRUE(CopyFileW((appsFolder() + L"\\plain.exe").c_str(), fallback.c_str(), FALSE));
