@@ -2,9 +2,11 @@
 // The entry function drives it: init, the message loop, shutdown.
 #pragma once
 
+#include <windows.h>
+
+// After windows.h, which they build on.
 #include <sapi.h>
 #include <shobjidl.h>
-#include <windows.h>
 
 #include <cstdint>
 #include <memory>

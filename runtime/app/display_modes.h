@@ -2,8 +2,10 @@
 #pragma once
 
 #ifdef _WIN32
-#include <ddraw.h>
 #include <windows.h>
+
+// After windows.h, which it builds on.
+#include <ddraw.h>
 
 #include <vector>
 
