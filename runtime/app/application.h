@@ -35,7 +35,8 @@ class Application {
 
   // The start-up sequence; false ends the process with -1.
   bool init(HINSTANCE instance);
-  // Runs the message loop until the main form has closed; returns at once without a main form.
+  // The message loop, which ends when the main form has closed. Start-up cannot create forms yet,
+  // so there is never a main form and it returns at once.
   void runMessageLoop();
   // The teardown; safe to call twice.
   void shutdown();
