@@ -34,10 +34,13 @@ class RecordingForm : public FormInterface {
   std::vector<std::u16string> operations;
   bool callVariableResult = true;
   int32_t destroyed = 0;
+  // What getWindow and getWindowState give.
+  sdk::WindowHandle window = nullptr;
+  std::u16string windowState = u"nor";
 
   void NXR_CALL destroy() override { ++destroyed; }
   int32_t NXR_CALL getIndex() override { return index_; }
-  sdk::WindowHandle NXR_CALL getWindow() override { return nullptr; }
+  sdk::WindowHandle NXR_CALL getWindow() override { return window; }
   sdk::InstanceHandle NXR_CALL getInstance() override { return nullptr; }
   sdk::WindowHandle NXR_CALL getHostWindow() override { return nullptr; }
   bool NXR_CALL isTopmost() override { return false; }
@@ -97,7 +100,7 @@ class RecordingForm : public FormInterface {
   int32_t NXR_CALL getWidth() override { return 0; }
   void NXR_CALL setWidth(const char16_t* w) override { record(u"setWidth", {w}); }
   const char16_t* NXR_CALL getWindowState(int32_t* length) override {
-    return give(windowState_, length);
+    return give(windowState, length);
   }
   int32_t NXR_CALL getX() override { return 0; }
   void NXR_CALL setX(const char16_t* x) override { record(u"setX", {x}); }
@@ -233,7 +236,6 @@ class RecordingForm : public FormInterface {
   int32_t index_;
   std::u16string title_ = u"title";
   std::u16string modalResult_;
-  std::u16string windowState_ = u"nor";
   std::u16string variableValue_;
   std::u16string appTrayMode_;
   std::u16string appContextMode_;
