@@ -5,10 +5,12 @@
 
 #include "app/display_modes.h"
 #include "app/work_folder.h"
+#include "bridge/event_texts.h"
 #include "bridge/module_registry.h"
 #include "bridge/plugins.h"
 #include "modules/kiosk_module.h"
 #include "modules/library_module.h"
+#include "modules/screensaver_module.h"
 #include "modules/timer_module.h"
 #include "moviehost/control_loader.h"
 #include "support/folders.h"
@@ -90,7 +92,9 @@ Application::Application() {
 Application::~Application() {
   shutdown();
   timerModule_.reset();
+  screensaverModule_.reset();
   libraryModule_.reset();
+  applicationModule_.reset();
   if (controlLoader_) destroyLoader(controlLoader_);
   taskbarList_.reset();
 }
@@ -169,8 +173,10 @@ bool Application::registerBuiltinModules() {
   // In the registry's order: Application, Kiosk (kiosk builds), Library, Screensaver
   // (screensaver builds), Timer. A name a plug-in took already stays the plug-in's.
   ModuleRegistry& registry = ModuleRegistry::instance();
+  applicationModule_ = registerApplicationModule(*this, registry);
   if (kioskMode_ && !registerKioskModule(registry, workFolder_, extractedFiles_)) return false;
   libraryModule_ = registerLibraryModule(registry, project_);
+  if (screensaverMode_) screensaverModule_ = registerScreensaverModule(registry);
   timerModule_ = registerTimerModule(registry);
   return true;
 }
@@ -210,11 +216,105 @@ std::u16string Application::getSecureVar(const std::u16string& name) const {
   return value ? value->getText() : u"nxr_notfound";
 }
 
+void Application::addForm(FormInterface* form) {
+  forms_.push_back(form);
+  if (form->getIndex() == 0) mainForm_ = form;
+}
+
+bool Application::createForm(const std::u16string& name, const std::u16string&, int32_t, int32_t,
+                             int32_t, int32_t, const std::u16string&) {
+  // Forms are made by the form code, which this runtime does not contain yet.
+  debugLog(u"nxr: cannot create form " + name + u": this runtime cannot create forms yet");
+  return false;
+}
+
+void Application::setExitCodeAndClose(int32_t code) {
+  exitCode_ = code;
+  if (mainForm_) SendMessageW(static_cast<HWND>(mainForm_->getWindow()), WM_CLOSE, 0, 0);
+}
+
+void Application::closeMainForm() {
+  if (!mainForm_) return;
+  mainForm_->hide();
+  mainFormClosed_ = true;
+}
+
+void Application::setMainTopmost(bool on) {
+  if (!mainForm_) return;
+  SetWindowPos(static_cast<HWND>(mainForm_->getWindow()), on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0,
+               0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+}
+
+bool Application::speak(const std::u16string& text) {
+  // A voice of its own for each call, released when speaking has ended.
+  ComPtr<ISpVoice> voice;
+  if (FAILED(CoCreateInstance(kSpVoiceClsid, nullptr, CLSCTX_ALL, kSpVoiceIid, voice.putVoid()))) {
+    return false;
+  }
+  return SUCCEEDED(voice->Speak(asWcstr(text), 0, nullptr));
+}
+
+void Application::minimize(int32_t formIndex) {
+  if (minimizeToTray_ && mainForm_) {
+    HWND frame = static_cast<HWND>(mainForm_->getWindow());
+    trayIcon_.cbSize = sizeof(trayIcon_);
+    trayIcon_.hWnd = frame;
+    trayIcon_.uID = 1;
+    trayIcon_.uCallbackMessage = kTrayCallbackMessage;
+    trayIcon_.uFlags = NIF_MESSAGE | NIF_ICON;
+    DWORD action = NIM_MODIFY;
+    if (!trayIconImage_) {
+      trayIconImage_ = LoadIconW(instance_ ? instance_ : GetModuleHandleW(nullptr),
+                                 MAKEINTRESOURCEW(kApplicationIconId));
+      action = NIM_ADD;
+    }
+    trayIcon_.hIcon = trayIconImage_;
+    if (Shell_NotifyIconW(action, &trayIcon_)) {
+      trayIconAdded_ = true;
+      ShowWindow(frame, SW_MINIMIZE);
+      ShowWindow(frame, SW_HIDE);
+    } else {
+      showMessageBox(u"Unable to Set Tray Icon", u"ERROR", kBoxOk);
+    }
+  } else if (formIndex != 0) {
+    if (FormInterface* form = ModuleRegistry::instance().findForm(formIndex)) form->minimize();
+  } else {
+    for (FormInterface* form : forms_) {
+      if (form->getIndex() == 0) form->minimize();
+    }
+  }
+  if (mainForm_) mainForm_->raiseEvent(appMinimizeEvent());
+}
+
+void Application::restore() {
+  for (FormInterface* form : forms_) form->restore();
+  if (mainForm_) mainForm_->raiseEvent(appRestoreEvent());
+}
+
+std::u16string Application::commandLine() const { return fromWide(GetCommandLineW()); }
+
+void Application::removeTrayIcon() {
+  if (!trayIconAdded_) return;
+  Shell_NotifyIconW(NIM_DELETE, &trayIcon_);
+  trayIconAdded_ = false;
+}
+
 void Application::runMessageLoop() {
   // Without a main form nothing could ever end the loop: the run is over.
+  if (!mainForm_) return;
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) != 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+    if (mainFormClosed_) {
+      ShowWindow(static_cast<HWND>(mainForm_->getWindow()), SW_HIDE);
+      break;
+    }
+  }
 }
 
 void Application::shutdown() {
+  removeTrayIcon();
   speechVoice_.reset();
   // No timer may tick into a form that is being destroyed.
   if (timerModule_) timerModule_->releaseMethods();

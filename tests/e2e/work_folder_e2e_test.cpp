@@ -2,7 +2,11 @@
 // the fallback payload file of the current directory (this test program carries no payload).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "app/application.h"
+#include "bridge/module_registry.h"
 #include "driver.h"
 
 namespace nxr::e2e {
@@ -13,18 +17,39 @@ bool folderExists(const std::u16string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// Offers apps\NAME.exe as the fallback payload file of a scratch folder made current for the
+// object's life.
+class FallbackProject {
+ public:
+  explicit FallbackProject(const wchar_t* name) {
+    GetCurrentDirectoryW(MAX_PATH, saved_);
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    scratch_ = std::wstring(temp) + L"nxr-wf-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(scratch_.c_str(), nullptr);
+    fallback_ = scratch_ + L"\\~~~~,~b3.exe";
+    ready_ = CopyFileW((appsFolder() + L"\\" + name + L".exe").c_str(), fallback_.c_str(), FALSE);
+    SetCurrentDirectoryW(scratch_.c_str());
+  }
+  ~FallbackProject() {
+    SetCurrentDirectoryW(saved_);
+    DeleteFileW(fallback_.c_str());
+    RemoveDirectoryW(scratch_.c_str());
+  }
+  bool ready() const { return ready_; }
+
+ private:
+  wchar_t saved_[MAX_PATH];
+  std::wstring scratch_;
+  std::wstring fallback_;
+  bool ready_ = false;
+};
+
 TEST(WorkFolder, ExistsDuringTheRunAndIsGoneAfterShutdown) {
-  wchar_t saved[MAX_PATH];
-  GetCurrentDirectoryW(MAX_PATH, saved);
-  // apps\ holds plain.exe; offer it as the fallback file from a scratch folder.
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
-  const std::wstring scratch =
-      std::wstring(temp) + L"nxr-wf-" + std::to_wstring(GetCurrentProcessId());
-  ASSERT_TRUE(CreateDirectoryW(scratch.c_str(), nullptr));
-  const std::wstring fallback = scratch + L"\\~~~~,~b3.exe";
-  ASSERT_TRUE(CopyFileW((appsFolder() + L"\\plain.exe").c_str(), fallback.c_str(), FALSE));
-  SetCurrentDirectoryW(scratch.c_str());
+  FallbackProject project(L"plain");
+  ASSERT_TRUE(project.ready());
 
   std::u16string folder;
   {
@@ -50,9 +75,34 @@ TEST(WorkFolder, ExistsDuringTheRunAndIsGoneAfterShutdown) {
     EXPECT_FALSE(folderExists(folder));
     application.shutdown();  // a second teardown does nothing
   }
-  SetCurrentDirectoryW(saved);
-  DeleteFileW(fallback.c_str());
-  RemoveDirectoryW(scratch.c_str());
+}
+
+// The built-in modules each run mode registers (the registry keeps them by name).
+TEST(BuiltinModules, RegisteredByRunMode) {
+  using Names = std::vector<std::u16string>;
+  struct Case {
+    const wchar_t* project;
+    Names modules;
+  };
+  const Case cases[] = {
+      {L"plain", {u"nxr.Application", u"nxr.Application.Library", u"nxr.Application.Timer"}},
+      {L"screensaver",
+       {u"nxr.Application", u"nxr.Application.Library", u"nxr.Application.Screensaver",
+        u"nxr.Application.Timer"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.project);
+    FallbackProject project(c.project);
+    ASSERT_TRUE(project.ready());
+    Application application;
+    ASSERT_TRUE(application.init(GetModuleHandleW(nullptr)));
+    EXPECT_EQ(ModuleRegistry::instance().moduleNames(), c.modules);
+    ASSERT_NE(application.applicationModule(), nullptr);
+    EXPECT_EQ(ModuleRegistry::instance().findModule(u"nxr.Application"),
+              application.applicationModule());
+    application.shutdown();
+    EXPECT_TRUE(ModuleRegistry::instance().moduleNames().empty());
+  }
 }
 
 }  // namespace
