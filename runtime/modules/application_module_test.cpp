@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "bridge/script_bridge.h"
 #include "bridge/testing/recording_form.h"
 #include "modules/screensaver_module.h"
 #include "support/message_box.h"
@@ -358,6 +359,46 @@ TEST_F(ApplicationModuleTest, FullScreenSavesTheStyleOnceAndRestoresIt) {
   services_.main = nullptr;
   call(u"switchFullScreen", {u"true"});
   EXPECT_FALSE(module_.fullScreen());
+}
+
+class QuietDiagnostics : public BridgeDiagnostics {
+ public:
+  std::vector<std::u16string> boxes;
+  void showRuntimeError(const std::u16string& text) override { boxes.push_back(text); }
+  void debugOutput(const std::u16string&) override {}
+};
+
+// Whole requests as a movie on form 0 sends them, through the bridge to the module and back.
+TEST_F(ApplicationModuleTest, AnswersRequestsThroughTheBridge) {
+  ASSERT_TRUE(registry_.registerModule(module_.name(), &module_));
+  QuietDiagnostics diagnostics;
+  ScriptBridge bridge(registry_, diagnostics);
+  auto request = [](const std::u16string& command, const std::u16string& arguments) {
+    return u"<invoke name=\"" + command +
+           u"\" returntype=\"xml\"><arguments><string>000000</string><string>&lt;{brix}&gt;" +
+           arguments + u"</string></arguments></invoke>";
+  };
+  struct Case {
+    const char16_t* command;
+    const char16_t* arguments;
+    std::u16string result;  // what the module gives, before the bridge encodes it
+  };
+  const Case cases[] = {
+      {u"nxr.Application.getFormNames", u"", u"[\"main\"]"},
+      {u"nxr.Application.getGlobalVar", u"&quot;quoted&quot;", u"\"@q@a@q@b@q@\""},
+      {u"nxr.Application.getfilename", u"", u"run.exe"},
+      {u"nxr.Application.createForm", u"help,tool,help.swf,1,2,3,4", u"true"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(utf16ToUtf8(c.command));
+    EXPECT_EQ(bridge.handleInvoke(request(c.command, c.arguments)),
+              bridge.encodeResult(c.result, u"000000"));
+  }
+  EXPECT_EQ(services_.log, std::vector<std::u16string>{u"createForm|help|help.swf|1|2|3|4|tool"});
+  // The main form made the calls: the form operations go to it.
+  bridge.handleInvoke(request(u"nxr.Application.maximize", u""));
+  EXPECT_EQ(main_.operations, std::vector<std::u16string>{u"maximize"});
+  EXPECT_TRUE(diagnostics.boxes.empty());
 }
 
 TEST(ApplicationModuleHelpers, DelayIsClamped) {
