@@ -29,22 +29,28 @@ std::vector<std::u16string> ModuleRegistry::moduleNames() const {
 
 bool ModuleRegistry::registerForm(int32_t index, FormInterface* form) {
   if (!form) return false;
+  std::lock_guard<std::mutex> guard(formsLock_);
   return formTable_.try_emplace(index, form).second;
 }
 
 FormInterface* ModuleRegistry::findForm(int32_t index) const {
+  std::lock_guard<std::mutex> guard(formsLock_);
   auto found = formTable_.find(index);
   return found == formTable_.end() ? nullptr : found->second;
 }
 
 FormInterface* ModuleRegistry::findFormByName(std::u16string_view name) const {
+  std::lock_guard<std::mutex> guard(formsLock_);
   for (const auto& entry : formTable_) {
     if (entry.second->name == name) return entry.second;
   }
   return nullptr;
 }
 
-bool ModuleRegistry::unregisterForm(int32_t index) { return formTable_.erase(index) != 0; }
+bool ModuleRegistry::unregisterForm(int32_t index) {
+  std::lock_guard<std::mutex> guard(formsLock_);
+  return formTable_.erase(index) != 0;
+}
 
 std::u16string ModuleRegistry::classDeclarations() const {
   DeclarationEnvironment environment;
@@ -54,8 +60,11 @@ std::u16string ModuleRegistry::classDeclarations() const {
 
 std::u16string ModuleRegistry::formDeclarations(int32_t callerIndex) const {
   std::vector<FormDeclaration> forms;
-  for (const auto& [index, form] : formTable_) {
-    forms.push_back({index, form->name, form->transparentMode});
+  {
+    std::lock_guard<std::mutex> guard(formsLock_);
+    for (const auto& [index, form] : formTable_) {
+      forms.push_back({index, form->name, form->transparentMode});
+    }
   }
   return formDeclarationText(forms, callerIndex);
 }
@@ -95,6 +104,7 @@ void ModuleRegistry::shutdown() {
   }
   plugins_.clear();
   modules_.clear();
+  std::lock_guard<std::mutex> guard(formsLock_);
   formTable_.clear();
 }
 

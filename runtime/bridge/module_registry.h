@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -102,6 +103,8 @@ class ModuleRegistry {
   EnvironmentSource environment_;
   std::vector<std::unique_ptr<PluginLibrary>> plugins_;
   std::map<std::u16string, sdk::RuntimeModule*> modules_;
+  // Timer ticks look forms up from their own thread while the GUI thread adds and removes them.
+  mutable std::mutex formsLock_;
   std::map<int32_t, FormInterface*> formTable_;
   std::unique_ptr<CommandThread> commandThread_;
   DisplayModeList* displayModes_ = nullptr;
