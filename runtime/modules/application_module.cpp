@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "modules/builtin_registration.h"
 #include "support/message_box.h"
 #include "support/text.h"
 
@@ -349,13 +350,7 @@ std::u16string ApplicationModule::isMinimized() {
 
 std::unique_ptr<ApplicationModule> registerApplicationModule(ApplicationServices& services,
                                                              ModuleRegistry& registry) {
-  auto module = std::make_unique<ApplicationModule>(services, registry);
-  module->registerMethods();
-  if (!registry.registerModule(module->name(), module.get())) {
-    module->releaseMethods();
-    return nullptr;
-  }
-  return module;
+  return enterBuiltinModule(registry, std::make_unique<ApplicationModule>(services, registry));
 }
 
 }  // namespace nxr

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/project_data.h"
+#include "modules/builtin_registration.h"
 #include "support/files.h"
 #include "support/folders.h"
 
@@ -108,13 +109,7 @@ std::u16string LibraryModule::quotedFileText(const std::u16string& name) const {
 
 std::unique_ptr<LibraryModule> registerLibraryModule(ModuleRegistry& registry,
                                                      const ProjectData& project) {
-  auto module = std::make_unique<LibraryModule>(project);
-  module->registerMethods();
-  if (!registry.registerModule(module->name(), module.get())) {
-    module->releaseMethods();
-    return nullptr;
-  }
-  return module;
+  return enterBuiltinModule(registry, std::make_unique<LibraryModule>(project));
 }
 
 }  // namespace nxr

@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "modules/builtin_registration.h"
+
 namespace nxr {
 
 namespace {
@@ -39,13 +41,7 @@ bool ScreensaverModule::registerMethods() {
 }
 
 std::unique_ptr<ScreensaverModule> registerScreensaverModule(ModuleRegistry& registry) {
-  auto module = std::make_unique<ScreensaverModule>();
-  module->registerMethods();
-  if (!registry.registerModule(module->name(), module.get())) {
-    module->releaseMethods();
-    return nullptr;
-  }
-  return module;
+  return enterBuiltinModule(registry, std::make_unique<ScreensaverModule>());
 }
 
 }  // namespace nxr

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bridge/event_texts.h"
+#include "modules/builtin_registration.h"
 #include "support/text.h"
 
 namespace nxr {
@@ -195,13 +196,7 @@ void TimerModule::destroyTimers() {
 }
 
 std::unique_ptr<TimerModule> registerTimerModule(ModuleRegistry& registry) {
-  auto module = std::make_unique<TimerModule>(registry);
-  module->registerMethods();
-  if (!registry.registerModule(module->name(), module.get())) {
-    module->releaseMethods();
-    return nullptr;
-  }
-  return module;
+  return enterBuiltinModule(registry, std::make_unique<TimerModule>(registry));
 }
 
 }  // namespace nxr
