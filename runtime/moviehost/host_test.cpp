@@ -180,6 +180,8 @@ std::vector<uint8_t> smallMovie() {
 
 class HostTest : public ::testing::Test {
  protected:
+  // One parent window for the whole suite: destroying a visible top-level window costs a
+  // noticeable wait on some window systems.
   static void SetUpTestSuite() {
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = parentProcedure;
@@ -187,19 +189,23 @@ class HostTest : public ::testing::Test {
     windowClass.lpszClassName = L"NxrHostTestParent";
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     RegisterClassW(&windowClass);
+    sharedParent =
+        CreateWindowExW(0, L"NxrHostTestParent", L"parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10,
+                        10, 400, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  }
+  static void TearDownTestSuite() {
+    if (sharedParent) DestroyWindow(sharedParent);
+    sharedParent = nullptr;
   }
 
   void SetUp() override {
     ASSERT_FALSE(playerImage().empty()) << "nxrplayer.dll beside the test program";
     eventLog = &events_;
-    parent_ =
-        CreateWindowExW(0, L"NxrHostTestParent", L"parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10,
-                        10, 400, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    parent_ = sharedParent;
     ASSERT_NE(parent_, nullptr);
   }
   void TearDown() override {
     if (host_ && IsWindow(host_)) DestroyWindow(host_);
-    if (parent_) DestroyWindow(parent_);
     eventLog = nullptr;
     destroyLoader(loader_);
     pumpMessages();
@@ -250,6 +256,7 @@ class HostTest : public ::testing::Test {
     return result;
   }
 
+  static inline HWND sharedParent = nullptr;
   ScopedComInitializer com_;
   ControlLoader* loader_ = nullptr;
   HWND parent_ = nullptr;
