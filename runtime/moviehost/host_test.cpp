@@ -498,6 +498,38 @@ TEST_F(HostTest, KeyMessagesAreOfferedToTheControlsAcceleratorsBeforeDispatch) {
   }
 }
 
+TEST_F(HostTest, EveryHostOnTheThreadOffersKeysToItsOwnControlOnly) {
+  loadPlayer();
+  // Each host hooks the thread's messages; the newer hook must pass them on to the older one.
+  HWND hosts[2];
+  ComPtr<IPlayerTest> tests[2];
+  for (int i = 0; i < 2; ++i) {
+    hosts[i] = createHostWindow(0, loader_, L"host", WS_CHILD | WS_VISIBLE | 0x1, 0, i * 120, 320,
+                                120, parent_, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(hosts[i], nullptr);
+    host_ = hosts[i];
+    tests[i] = playerTest();
+    ASSERT_TRUE(tests[i]);
+    tests[i]->SetAcceleratorKey('K');
+  }
+  SetForegroundWindow(parent_);
+  for (int focused = 0; focused < 2; ++focused) {
+    SetFocus(hosts[focused]);
+    pumpMessages();
+    for (auto& test : tests) test->ClearCallLog();
+    ASSERT_TRUE(PostMessageW(hosts[focused], WM_KEYDOWN, 'K', 0));
+    MSG message{};
+    ASSERT_TRUE(PeekMessageW(&message, hosts[focused], 0, 0, PM_REMOVE));
+    EXPECT_EQ(message.message, UINT(WM_NULL)) << "focus on host " << focused;
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_EQ(calls(tests[i].get()).size(), i == focused ? 1u : 0u)
+          << "host " << i << ", focus on host " << focused;
+    }
+  }
+  for (auto& test : tests) test.reset();
+  DestroyWindow(hosts[0]);
+}
+
 TEST_F(HostTest, WindowlessKeyboardInputIsForwardedWhileTheHostHasFocus) {
   loadPlayer();
   ASSERT_NE(makeHost(WS_CHILD | WS_VISIBLE | 0x1), nullptr);
