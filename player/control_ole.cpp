@@ -455,7 +455,8 @@ STDMETHODIMP FlashControl::GetDropTarget(IDropTarget** target) {
 STDMETHODIMP FlashControl::TranslateAccelerator(LPMSG msg) {
   if (!msg) return E_POINTER;
   logCall(text("TranslateAccelerator", num(msg->message), num(msg->wParam)));
-  return S_FALSE;  // the player has no accelerators
+  if (acceleratorKey_ && msg->message == WM_KEYDOWN && msg->wParam == acceleratorKey_) return S_OK;
+  return S_FALSE;
 }
 STDMETHODIMP FlashControl::OnFrameWindowActivate(BOOL) { return S_OK; }
 STDMETHODIMP FlashControl::OnDocWindowActivate(BOOL) { return S_OK; }

@@ -1035,6 +1035,11 @@ STDMETHODIMP FlashControl::SetMenuPopups(BOOL enabled) {
   return S_OK;
 }
 
+STDMETHODIMP FlashControl::SetAcceleratorKey(UINT virtualKey) {
+  acceleratorKey_ = virtualKey;
+  return S_OK;
+}
+
 // FlashVars become variables of the movie when it starts.
 void FlashControl::applyFlashVars() {
   const std::u16string& vars = flashVars_;

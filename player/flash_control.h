@@ -317,6 +317,7 @@ class FlashControl final : public IShockwaveFlash,
   STDMETHODIMP GetFetchedResource(long* state, BSTR* bytes) override;
   STDMETHODIMP SetMenuPopups(BOOL enabled) override;
   STDMETHODIMP PaintThroughSite(DWORD flags) override;
+  STDMETHODIMP SetAcceleratorKey(UINT virtualKey) override;
 
   // Transfers report here (movie_loading.cpp); slot is a level or kFetchSlot.
   void onLoadData(int slot, uint32_t generation, const uint8_t* data, size_t size);
@@ -428,6 +429,7 @@ class FlashControl final : public IShockwaveFlash,
   std::u16string callFunctionAnswer_;
   std::u16string returnValue_;
   bool menuPopups_ = true;
+  UINT acceleratorKey_ = 0;  // set by tests; the player has no accelerators of its own
 
   std::map<int, Transfer> transfers_;
   uint32_t nextGeneration_ = 1;

@@ -1050,6 +1050,16 @@ TEST_F(PlayerTest, WindowlessDrawingLeavesTheStageAndBlendsHalfTheMarker) {
   EXPECT_EQ(lastCall(), "OnWindowMessage(512,0,3276900)");
   EXPECT_EQ(windowless->OnWindowMessage(WM_KEYDOWN, 'A', 0, &result), S_FALSE);
 
+  // No accelerators of its own; the test's key is reported as translated.
+  ComPtr<IOleInPlaceActiveObject> active;
+  ASSERT_EQ(flash_.as(IID_IOleInPlaceActiveObject, active), S_OK);
+  MSG key{nullptr, WM_KEYDOWN, 'K', 0, 0, {}};
+  EXPECT_EQ(active->TranslateAccelerator(&key), S_FALSE);
+  test_->SetAcceleratorKey('K');
+  EXPECT_EQ(active->TranslateAccelerator(&key), S_OK);
+  key.message = WM_CHAR;
+  EXPECT_EQ(active->TranslateAccelerator(&key), S_FALSE);
+
   // Drawing through the site's device context.
   ASSERT_EQ(test_->PaintThroughSite(OLEDC_PAINTBKGND), S_OK);
   EXPECT_TRUE(site_.called("GetDC(2)"));

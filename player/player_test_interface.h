@@ -73,6 +73,9 @@ struct IPlayerTest : public IUnknown {
   // Windowless controls: draws the stage through the site's GetDC(NULL, flags) and ReleaseDC;
   // returns GetDC's failure, else ReleaseDC's result.
   virtual HRESULT STDMETHODCALLTYPE PaintThroughSite(DWORD flags) = 0;
+  // The key whose WM_KEYDOWN TranslateAccelerator reports as translated (S_OK) from now on, so
+  // that a container's accelerator path can be seen; 0, the default, for none.
+  virtual HRESULT STDMETHODCALLTYPE SetAcceleratorKey(UINT virtualKey) = 0;
 };
 
 // Geometry and colours of the frame marker the control draws, so tests can find its pixels.

@@ -490,8 +490,9 @@ bool MovieHost::handleHostMessage(UINT message, LPARAM lParam, LRESULT* result) 
       return true;
     }
     case MHM_GET_FRAME_BITMAP: {
+      // Without a place for the handle nobody could delete the bitmap: none is made.
       auto* bitmap = reinterpret_cast<HBITMAP*>(lParam);
-      HBITMAP made = frameBitmap();
+      HBITMAP made = bitmap ? frameBitmap() : nullptr;
       if (bitmap) *bitmap = made;
       *result = made != nullptr;
       return true;

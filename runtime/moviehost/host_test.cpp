@@ -112,6 +112,8 @@ void WINAPI listener(HWND, void* user, NMHDR* header) {
 }
 
 LRESULT CALLBACK parentProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  // A child's default processing hands help requests up to its parent.
+  if (message == WM_HELP && eventLog) eventLog->entries.push_back("parent:help");
   if (message == WM_NOTIFY && eventLog) {
     auto* header = reinterpret_cast<NMHDR*>(lParam);
     eventLog->entries.push_back("parent:" + describe(header));
@@ -178,6 +180,8 @@ std::vector<uint8_t> smallMovie() {
 
 class HostTest : public ::testing::Test {
  protected:
+  // One parent window for the whole suite: destroying a visible top-level window costs a
+  // noticeable wait on some window systems.
   static void SetUpTestSuite() {
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = parentProcedure;
@@ -185,19 +189,23 @@ class HostTest : public ::testing::Test {
     windowClass.lpszClassName = L"NxrHostTestParent";
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     RegisterClassW(&windowClass);
+    sharedParent =
+        CreateWindowExW(0, L"NxrHostTestParent", L"parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10,
+                        10, 400, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  }
+  static void TearDownTestSuite() {
+    if (sharedParent) DestroyWindow(sharedParent);
+    sharedParent = nullptr;
   }
 
   void SetUp() override {
     ASSERT_FALSE(playerImage().empty()) << "nxrplayer.dll beside the test program";
     eventLog = &events_;
-    parent_ =
-        CreateWindowExW(0, L"NxrHostTestParent", L"parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10,
-                        10, 400, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    parent_ = sharedParent;
     ASSERT_NE(parent_, nullptr);
   }
   void TearDown() override {
     if (host_ && IsWindow(host_)) DestroyWindow(host_);
-    if (parent_) DestroyWindow(parent_);
     eventLog = nullptr;
     destroyLoader(loader_);
     pumpMessages();
@@ -226,6 +234,13 @@ class HostTest : public ::testing::Test {
     return ComPtr<IPlayerTest>::attach(static_cast<IPlayerTest*>(block.object));
   }
 
+  MovieHost* hostObject() {
+    MovieHost* host = nullptr;
+    SendMessageW(host_, RegisterWindowMessageA(kGetObjectPointerMessage), 0,
+                 reinterpret_cast<LPARAM>(&host));
+    return host;
+  }
+
   // The control's calls since the log was cleared, without the host's version queries.
   std::vector<std::string> calls(IPlayerTest* test, bool withVersionQueries = false) {
     long count = 0;
@@ -241,6 +256,7 @@ class HostTest : public ::testing::Test {
     return result;
   }
 
+  static inline HWND sharedParent = nullptr;
   ScopedComInitializer com_;
   ControlLoader* loader_ = nullptr;
   HWND parent_ = nullptr;
@@ -285,6 +301,9 @@ TEST_F(HostTest, WithoutDllGetClassObjectTheHostIsRedAndAnswersAsWithoutControl)
     EXPECT_EQ(SendMessageW(host_, message, 0, reinterpret_cast<LPARAM>(block.data())), 1)
         << std::hex << message;
   }
+  HBITMAP frame = nullptr;
+  EXPECT_EQ(SendMessageW(host_, MHM_GET_FRAME_BITMAP, 0, reinterpret_cast<LPARAM>(&frame)), 0);
+  EXPECT_EQ(frame, nullptr);
   EXPECT_EQ(getControlWindow(host_), nullptr);
   EXPECT_EQ(putWMode(host_, L"Opaque"), E_FAIL);
 }
@@ -403,6 +422,225 @@ TEST_F(HostTest, HostWithoutParentCallsOnlyTheListener) {
   events_.entries.clear();
   test->RaiseReadyStateChange(4);
   EXPECT_EQ(events_.entries, std::vector<std::string>{"listener:1300[4]"});
+}
+
+// --- keyboard -----------------------------------------------------------------------------------
+
+TEST_F(HostTest, DialogCodeFollowsTheWantAllKeysStyle) {
+  loadPlayer();
+  struct Case {
+    DWORD options;  // the class-specific low style bits
+    LRESULT code;
+  };
+  const Case cases[] = {{0x0, 0}, {0x2, DLGC_WANTALLKEYS}, {0x1, 0}, {0x3, DLGC_WANTALLKEYS}};
+  for (const Case& c : cases) {
+    ASSERT_NE(makeHost(WS_CHILD | WS_VISIBLE | c.options), nullptr);
+    MSG tab{host_, WM_KEYDOWN, VK_TAB, 0, 0, {}};
+    EXPECT_EQ(SendMessageW(host_, WM_GETDLGCODE, VK_TAB, reinterpret_cast<LPARAM>(&tab)), c.code)
+        << "options " << c.options;
+    DestroyWindow(host_);
+  }
+}
+
+TEST_F(HostTest, KeyMessagesAreOfferedToTheControlsAcceleratorsBeforeDispatch) {
+  loadPlayer();
+  constexpr WPARAM kAccelerator = 'K';
+  enum Focus { kElsewhere, kOnHost, kReportedByControl };
+  struct Case {
+    const char* what;
+    bool windowed;
+    Focus focus;
+    UINT message;
+    WPARAM key;
+    UINT peek;  // PM_REMOVE or PM_NOREMOVE
+    bool offered;
+    UINT retrieved;  // the message the thread's loop gets
+  };
+  const Case cases[] = {
+      {"other key", false, kOnHost, WM_KEYDOWN, 'A', PM_REMOVE, true, WM_KEYDOWN},
+      {"accelerator", false, kOnHost, WM_KEYDOWN, kAccelerator, PM_REMOVE, true, WM_NULL},
+      {"character", false, kOnHost, WM_CHAR, kAccelerator, PM_REMOVE, true, WM_CHAR},
+      {"last key message", false, kOnHost, 0x108, kAccelerator, PM_REMOVE, true, 0x108},
+      {"past the key messages", false, kOnHost, WM_UNICHAR, 'A', PM_REMOVE, false, WM_UNICHAR},
+      {"only peeked at", false, kOnHost, WM_KEYDOWN, kAccelerator, PM_NOREMOVE, false, WM_KEYDOWN},
+      {"focus elsewhere", false, kElsewhere, WM_KEYDOWN, kAccelerator, PM_REMOVE, false,
+       WM_KEYDOWN},
+      {"windowed", true, kReportedByControl, WM_KEYDOWN, kAccelerator, PM_REMOVE, true, WM_NULL},
+  };
+  bool windowed = true;
+  for (const Case& c : cases) {
+    if (!host_ || windowed != c.windowed) {
+      if (host_) DestroyWindow(host_);
+      windowed = c.windowed;
+      ASSERT_NE(makeHost(WS_CHILD | WS_VISIBLE | (windowed ? 0 : 0x1)), nullptr);
+    }
+    auto test = playerTest();
+    ASSERT_TRUE(test);
+    test->SetAcceleratorKey(kAccelerator);
+    SetForegroundWindow(parent_);
+    SetFocus(c.focus == kElsewhere ? parent_ : host_);
+    // A windowed control has the focus in its own window and tells its site so.
+    if (c.focus == kReportedByControl) hostObject()->OnFocus(TRUE);
+    HWND target = windowed ? getControlWindow(host_) : host_;
+    ASSERT_NE(target, nullptr);
+    pumpMessages();
+    test->ClearCallLog();
+    ASSERT_TRUE(PostMessageW(target, c.message, c.key, 0));
+    MSG message{};
+    ASSERT_TRUE(PeekMessageW(&message, target, 0, 0, c.peek)) << c.what;
+    EXPECT_EQ(message.message, c.retrieved) << c.what;
+    const std::string offer =
+        "TranslateAccelerator(" + std::to_string(c.message) + "," + std::to_string(c.key) + ")";
+    const auto received = calls(test.get());
+    EXPECT_EQ(received, c.offered ? std::vector<std::string>{offer} : std::vector<std::string>{})
+        << c.what;
+    if (c.peek == PM_NOREMOVE) PeekMessageW(&message, target, 0, 0, PM_REMOVE);
+  }
+}
+
+TEST_F(HostTest, EveryHostOnTheThreadOffersKeysToItsOwnControlOnly) {
+  loadPlayer();
+  // Each host hooks the thread's messages; the newer hook must pass them on to the older one.
+  HWND hosts[2];
+  ComPtr<IPlayerTest> tests[2];
+  for (int i = 0; i < 2; ++i) {
+    hosts[i] = createHostWindow(0, loader_, L"host", WS_CHILD | WS_VISIBLE | 0x1, 0, i * 120, 320,
+                                120, parent_, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(hosts[i], nullptr);
+    host_ = hosts[i];
+    tests[i] = playerTest();
+    ASSERT_TRUE(tests[i]);
+    tests[i]->SetAcceleratorKey('K');
+  }
+  SetForegroundWindow(parent_);
+  for (int focused = 0; focused < 2; ++focused) {
+    SetFocus(hosts[focused]);
+    pumpMessages();
+    for (auto& test : tests) test->ClearCallLog();
+    ASSERT_TRUE(PostMessageW(hosts[focused], WM_KEYDOWN, 'K', 0));
+    MSG message{};
+    ASSERT_TRUE(PeekMessageW(&message, hosts[focused], 0, 0, PM_REMOVE));
+    EXPECT_EQ(message.message, UINT(WM_NULL)) << "focus on host " << focused;
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_EQ(calls(tests[i].get()).size(), i == focused ? 1u : 0u)
+          << "host " << i << ", focus on host " << focused;
+    }
+  }
+  for (auto& test : tests) test.reset();
+  DestroyWindow(hosts[0]);
+}
+
+TEST_F(HostTest, WindowlessKeyboardInputIsForwardedWhileTheHostHasFocus) {
+  loadPlayer();
+  ASSERT_NE(makeHost(WS_CHILD | WS_VISIBLE | 0x1), nullptr);
+  auto test = playerTest();
+  ASSERT_TRUE(test);
+  test->SetMenuPopups(FALSE);
+  HELPINFO help{sizeof help, HELPINFO_WINDOW, 0, host_, 0, {}};
+  struct Case {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    bool focus;
+    bool forwarded;
+  };
+  const Case cases[] = {
+      {WM_KEYDOWN, 'A', 0, true, true},
+      {WM_KEYUP, 'A', 0, true, true},
+      {WM_CHAR, 'a', 0, true, true},
+      {WM_DEADCHAR, '^', 0, true, true},
+      {WM_SYSKEYDOWN, 'A', 0, true, true},
+      {WM_SYSKEYUP, 'A', 0, true, true},
+      {WM_SYSCHAR, 'a', 0, true, true},
+      {WM_SYSDEADCHAR, '^', 0, true, true},
+      {WM_HELP, 0, reinterpret_cast<LPARAM>(&help), true, true},
+      {WM_CANCELMODE, 0, 0, true, true},
+      {WM_IME_SETCONTEXT, 0, 0, true, true},
+      {WM_IME_KEYUP, 'A', 0, true, true},
+      {0x108, 0, 0, true, false},
+      {0x280, 0, 0, true, false},
+      {0x292, 0, 0, true, false},
+      {WM_KEYDOWN, VK_APPS, 0, true, false},  // the context menu is disabled
+      {WM_KEYDOWN, 'A', 0, false, false},
+      {WM_CHAR, 'a', 0, false, false},
+  };
+  for (const Case& c : cases) {
+    SetForegroundWindow(parent_);
+    SetFocus(c.focus ? host_ : parent_);
+    pumpMessages();
+    test->ClearCallLog();
+    events_.entries.clear();
+    SendMessageW(host_, c.message, c.wParam, c.lParam);
+    const std::string prefix =
+        "OnWindowMessage(" + std::to_string(c.message) + "," + std::to_string(c.wParam) + ",";
+    const auto received = calls(test.get());
+    if (c.forwarded) {
+      ASSERT_EQ(received.size(), 1u) << std::hex << c.message;
+      EXPECT_EQ(received[0].rfind(prefix, 0), 0u) << received[0];
+    } else {
+      EXPECT_EQ(received, std::vector<std::string>{}) << std::hex << c.message;
+    }
+    // The control leaves help requests alone: default processing hands them to the parent.
+    if (c.message == WM_HELP) {
+      EXPECT_EQ(events_.entries, std::vector<std::string>{"parent:help"});
+    }
+  }
+}
+
+// --- frame snapshot of a windowed host ----------------------------------------------------------
+
+TEST_F(HostTest, WindowedFrameBitmapIsWhatTheControlsWindowPaints) {
+  loadPlayer();
+  ASSERT_NE(makeHost(), nullptr);
+  struct {
+    int32_t color;
+    HRESULT hr;
+  } background{0x123456, E_FAIL};
+  SendMessageW(host_, 0x1539, 0, reinterpret_cast<LPARAM>(&background));
+  ASSERT_EQ(background.hr, S_OK);
+  HWND control = getControlWindow(host_);
+  ASSERT_NE(control, nullptr);
+  const auto dibColor = [](COLORREF color) {
+    return uint32_t(GetRValue(color)) << 16 | uint32_t(GetGValue(color)) << 8 | GetBValue(color);
+  };
+  for (SIZE size : {SIZE{320, 240}, SIZE{200, 150}}) {
+    SetWindowPos(host_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
+    HBITMAP bitmap = nullptr;
+    ASSERT_EQ(SendMessageW(host_, MHM_GET_FRAME_BITMAP, 0, reinterpret_cast<LPARAM>(&bitmap)), 1);
+    ASSERT_NE(bitmap, nullptr);
+    BITMAP info{};
+    ASSERT_EQ(GetObjectW(bitmap, sizeof info, &info), int(sizeof info));
+    EXPECT_EQ(info.bmWidth, size.cx);
+    EXPECT_EQ(info.bmHeight, size.cy);
+    BITMAPINFO format{};
+    format.bmiHeader = {sizeof format.bmiHeader, size.cx, -size.cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<uint32_t> pixels(size_t(size.cx) * size.cy);
+    {
+      ScopedGetDc screen(nullptr);
+      ASSERT_EQ(GetDIBits(screen.get(), bitmap, 0, size.cy, pixels.data(), &format, DIB_RGB_COLORS),
+                size.cy);
+    }
+    DeleteObject(bitmap);
+    const auto at = [&](LONG x, LONG y) { return pixels[size_t(y) * size.cx + x] & 0xFFFFFF; };
+    const RECT marker = player::markerRect(RECT{0, 0, size.cx, size.cy});
+    EXPECT_EQ(at(2, 2), 0x123456u) << "the stage colour";
+    EXPECT_EQ(at(size.cx - 3, size.cy - 3), 0x123456u);
+    EXPECT_EQ(at(marker.left + 3, marker.top + 3), dibColor(player::kMarkerColor))
+        << "the marker's opaque half at " << size.cx << "x" << size.cy;
+  }
+  // Nowhere to hand a bitmap to: none is made.
+  EXPECT_EQ(SendMessageW(host_, MHM_GET_FRAME_BITMAP, 0, 0), 0);
+}
+
+TEST_F(HostTest, StageCursorComesFromTheControlsResourcesThroughTheLoader) {
+  loadPlayer();
+  ASSERT_NE(makeHost(), nullptr);
+  HWND control = getControlWindow(host_);
+  ASSERT_NE(control, nullptr);
+  // The control registered its stage class with LoadCursorA(own module, 101).
+  const auto cursor = reinterpret_cast<HCURSOR>(GetClassLongPtrW(control, GCLP_HCURSOR));
+  EXPECT_NE(cursor, nullptr);
+  EXPECT_EQ(cursor, loader_->cachedCursor(MAKEINTRESOURCEA(101)));
 }
 
 // --- host messages ----------------------------------------------------------------------------

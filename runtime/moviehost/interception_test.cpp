@@ -273,6 +273,110 @@ TEST_F(Interception, MenusComeFromTheControlsOwnResources) {
   EXPECT_EQ(loadCursor("NOSUCHCURSOR"), nullptr);
 }
 
+TEST_F(Interception, CursorsComeFromTheControlsResourcesOthersFromTheSystem) {
+  auto loadCursor =
+      exportOf<HCURSOR (*)(HINSTANCE, const char*)>(*loader_, "fixtureLoadCursorFrom");
+  const auto control = reinterpret_cast<HINSTANCE>(loader_->module());
+  const auto program = GetModuleHandleW(nullptr);
+  struct Case {
+    const char* what;
+    HINSTANCE instance;
+    const char* name;
+    bool found;
+    bool fromControl;
+  };
+  const Case cases[] = {
+      {"id", control, MAKEINTRESOURCEA(101), true, true},
+      {"name", control, "FIXTURECURSOR", true, true},
+      {"missing id", control, MAKEINTRESOURCEA(102), false, false},
+      {"missing name", control, "NOSUCHCURSOR", false, false},
+      {"system cursor", nullptr, MAKEINTRESOURCEA(32512), true, false},  // IDC_ARROW
+      {"another module", program, MAKEINTRESOURCEA(101), false, false},
+  };
+  std::vector<HCURSOR> made;
+  for (const Case& c : cases) {
+    HCURSOR cursor = loadCursor(c.instance, c.name);
+    EXPECT_EQ(cursor != nullptr, c.found) << c.what;
+    if (!cursor) continue;
+    if (!c.fromControl) {
+      EXPECT_EQ(cursor, LoadCursorA(c.instance, c.name)) << c.what;
+      continue;
+    }
+    // A cursor with the hot spot of the resource, made once and then served from the cache.
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(cursor, &info)) << c.what;
+    EXPECT_FALSE(info.fIcon) << c.what;
+    EXPECT_EQ(info.xHotspot, 3u) << c.what;
+    EXPECT_EQ(info.yHotspot, 5u) << c.what;
+    BITMAP mask{};
+    GetObjectW(info.hbmMask, sizeof mask, &mask);
+    EXPECT_EQ(mask.bmWidth, 32) << c.what;
+    DeleteObject(info.hbmMask);
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    EXPECT_EQ(loadCursor(c.instance, c.name), cursor) << c.what;
+    for (HCURSOR other : made) EXPECT_NE(other, cursor) << c.what;
+    made.push_back(cursor);
+  }
+}
+
+TEST_F(Interception, GuardedCommitsTakeTheWholeRegionWithoutTheGuard) {
+  auto virtualAlloc =
+      exportOf<LPVOID (*)(LPVOID, SIZE_T, DWORD, DWORD)>(*loader_, "fixtureVirtualAlloc");
+  constexpr SIZE_T kPage = 4096, kRegion = 16 * kPage;
+  struct Case {
+    const char* what;
+    bool reserved;  // the address lies in a region reserved first
+    SIZE_T offset;  // of the address in that region
+    DWORD protection;
+    SIZE_T committed;  // the size of the committed region that results
+    DWORD protectionAfter;
+  };
+  const Case cases[] = {
+      {"guard at the region's start", true, 0, PAGE_READWRITE | PAGE_GUARD, kRegion,
+       PAGE_READWRITE},
+      {"guard inside the region", true, 4 * kPage, PAGE_READWRITE | PAGE_GUARD, kRegion - 4 * kPage,
+       PAGE_READWRITE},
+      {"no guard", true, 0, PAGE_READWRITE, kPage, PAGE_READWRITE},
+      {"guard without an address", false, 0, PAGE_READWRITE | PAGE_GUARD, kPage,
+       PAGE_READWRITE | PAGE_GUARD},
+  };
+  for (const Case& c : cases) {
+    auto* region =
+        c.reserved ? static_cast<char*>(VirtualAlloc(nullptr, kRegion, MEM_RESERVE, PAGE_NOACCESS))
+                   : nullptr;
+    void* committed =
+        virtualAlloc(region ? region + c.offset : nullptr, kPage, MEM_COMMIT, c.protection);
+    ASSERT_NE(committed, nullptr) << c.what;
+    MEMORY_BASIC_INFORMATION info{};
+    ASSERT_EQ(VirtualQuery(committed, &info, sizeof info), sizeof info);
+    EXPECT_EQ(info.State, DWORD(MEM_COMMIT)) << c.what;
+    EXPECT_EQ(info.RegionSize, c.committed) << c.what;
+    EXPECT_EQ(info.Protect, c.protectionAfter) << c.what;
+    VirtualFree(region ? region : committed, 0, MEM_RELEASE);
+  }
+}
+
+TEST_F(Interception, FlushedCodeBecomesExecutableAndWritable) {
+  auto flush =
+      exportOf<BOOL (*)(HANDLE, const void*, SIZE_T)>(*loader_, "fixtureFlushInstructionCache");
+  constexpr SIZE_T kPage = 4096;
+  for (DWORD protection : {DWORD{PAGE_READWRITE}, DWORD{PAGE_READONLY}, DWORD{PAGE_EXECUTE_READ}}) {
+    auto* memory =
+        static_cast<char*>(VirtualAlloc(nullptr, 2 * kPage, MEM_COMMIT | MEM_RESERVE, protection));
+    ASSERT_NE(memory, nullptr);
+    EXPECT_TRUE(flush(GetCurrentProcess(), memory, kPage)) << protection;
+    MEMORY_BASIC_INFORMATION info{};
+    VirtualQuery(memory, &info, sizeof info);
+    EXPECT_EQ(info.Protect, DWORD(PAGE_EXECUTE_READWRITE)) << protection;
+    EXPECT_EQ(info.RegionSize, kPage) << "only the flushed range: " << protection;
+    VirtualQuery(memory + kPage, &info, sizeof info);
+    EXPECT_EQ(info.Protect, protection);
+    VirtualFree(memory, 0, MEM_RELEASE);
+  }
+  // The whole cache: nothing to unprotect, the system's answer is passed on.
+  EXPECT_TRUE(flush(GetCurrentProcess(), nullptr, 0));
+}
+
 TEST_F(Interception, FakeMoviePathsOpenFilesBesideTheHostsBase) {
   char temp[MAX_PATH];
   GetTempPathA(MAX_PATH, temp);
