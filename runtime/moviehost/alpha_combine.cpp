@@ -7,8 +7,67 @@
 namespace nxr {
 
 namespace {
-// Outputs from this size on are written past the caches.
+
+// Outputs from this size on are written past the caches: they are far larger than what the
+// caches keep for the next paint, and skipping the read of every output line before it is
+// overwritten saves a third of the memory traffic.
 constexpr size_t kStreamingThreshold = 1024 * 1024;
+
+#if defined(__SSE2__)
+inline __m128i combineFour(__m128i white, __m128i black) {
+  const __m128i colourMask = _mm_set1_epi32(0x00FFFFFF);
+  const __m128i allOnes = _mm_set1_epi32(-1);
+  // The low byte of a 32-bit difference depends on the low bytes only, so the shift by 24 leaves
+  // exactly ~(wb - bb) & 0xFF, which is 255 - (wb - bb) modulo 256.
+  const __m128i alpha = _mm_slli_epi32(_mm_xor_si128(_mm_sub_epi32(white, black), allOnes), 24);
+  return _mm_or_si128(_mm_and_si128(black, colourMask), alpha);
+}
+
+// One 64-byte output line per round: a streamed line is then written whole at once.
+template <bool Stream>
+size_t combineLines(const uint32_t* white, const uint32_t* black, uint32_t* out, size_t count) {
+  size_t i = 0;
+  for (; i + 16 <= count; i += 16) {
+    for (size_t k = 0; k < 16; k += 4) {
+      const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(white + i + k));
+      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(black + i + k));
+      __m128i* const dst = reinterpret_cast<__m128i*>(out + i + k);
+      if (Stream) {
+        _mm_stream_si128(dst, combineFour(w, b));
+      } else {
+        _mm_store_si128(dst, combineFour(w, b));
+      }
+    }
+  }
+  return i;
+}
+#endif
+
+// Combines count pixels; stream says whether aligned output goes past the caches.
+void combineRun(const uint32_t* white, const uint32_t* black, uint32_t* out, size_t count,
+                bool stream) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  // Reach a 64-byte boundary of the output, then whole lines.
+  for (; i < count && (reinterpret_cast<uintptr_t>(out + i) & 63) != 0; ++i) {
+    combineAlphaScalar(white + i, black + i, out + i, 1);
+  }
+  i += stream ? combineLines<true>(white + i, black + i, out + i, count - i)
+              : combineLines<false>(white + i, black + i, out + i, count - i);
+#else
+  (void)stream;
+#endif
+  combineAlphaScalar(white + i, black + i, out + i, count - i);
+}
+
+void finishStreaming(bool stream) {
+#if defined(__SSE2__)
+  if (stream) _mm_sfence();  // the streamed pixels are visible before the frame is used
+#else
+  (void)stream;
+#endif
+}
+
 }  // namespace
 
 void combineAlphaScalar(const uint32_t* white, const uint32_t* black, uint32_t* out, size_t count) {
@@ -19,40 +78,24 @@ void combineAlphaScalar(const uint32_t* white, const uint32_t* black, uint32_t* 
 }
 
 void combineAlpha(const uint32_t* white, const uint32_t* black, uint32_t* out, size_t count) {
-  size_t i = 0;
-#if defined(__SSE2__)
-  const __m128i colourMask = _mm_set1_epi32(0x00FFFFFF);
-  const __m128i allOnes = _mm_set1_epi32(-1);
-  auto combine = [&](const __m128i w, const __m128i b) {
-    // The low byte of a 32-bit difference depends on the low bytes only, so the shift by 24
-    // leaves exactly ~(wb - bb) & 0xFF, which is 255 - (wb - bb) modulo 256.
-    const __m128i alpha = _mm_slli_epi32(_mm_xor_si128(_mm_sub_epi32(w, b), allOnes), 24);
-    return _mm_or_si128(_mm_and_si128(b, colourMask), alpha);
-  };
-  // Reach a 16-byte boundary of the output, then eight pixels per round. A whole frame is far
-  // larger than the caches and is not read again here, so it is written with streaming stores:
-  // that saves reading every output line into the cache before it is overwritten.
   const bool stream = count * sizeof(uint32_t) >= kStreamingThreshold;
-  for (; i < count && (reinterpret_cast<uintptr_t>(out + i) & 15) != 0; ++i) {
-    combineAlphaScalar(white + i, black + i, out + i, 1);
+  combineRun(white, black, out, count, stream);
+  finishStreaming(stream);
+}
+
+void combineAlphaRect(const uint32_t* white, const uint32_t* black, uint32_t* out, size_t stride,
+                      size_t width, size_t rows) {
+  if (width == 0 || rows == 0) return;
+  if (width == stride) {
+    combineAlpha(white, black, out, width * rows);
+    return;
   }
-  for (; i + 8 <= count; i += 8) {
-    const __m128i w0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(white + i));
-    const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(black + i));
-    const __m128i w1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(white + i + 4));
-    const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(black + i + 4));
-    __m128i* const dst = reinterpret_cast<__m128i*>(out + i);
-    if (stream) {
-      _mm_stream_si128(dst, combine(w0, b0));
-      _mm_stream_si128(dst + 1, combine(w1, b1));
-    } else {
-      _mm_store_si128(dst, combine(w0, b0));
-      _mm_store_si128(dst + 1, combine(w1, b1));
-    }
+  const bool stream = width * rows * sizeof(uint32_t) >= kStreamingThreshold;
+  for (size_t row = 0; row < rows; ++row) {
+    const size_t at = row * stride;
+    combineRun(white + at, black + at, out + at, width, stream);
   }
-  if (stream) _mm_sfence();  // the streamed pixels are visible before the frame is used
-#endif
-  combineAlphaScalar(white + i, black + i, out + i, count - i);
+  finishStreaming(stream);
 }
 
 }  // namespace nxr

@@ -12,5 +12,9 @@ namespace nxr {
 void combineAlpha(const uint32_t* white, const uint32_t* black, uint32_t* out, size_t count);
 // The same, one pixel at a time (the reference for the vector version).
 void combineAlphaScalar(const uint32_t* white, const uint32_t* black, uint32_t* out, size_t count);
+// The same over a rectangle of `rows` rows of `width` pixels, rows `stride` pixels apart in all
+// three frames. Rows that follow each other without a gap are combined as one run.
+void combineAlphaRect(const uint32_t* white, const uint32_t* black, uint32_t* out, size_t stride,
+                      size_t width, size_t rows);
 
 }  // namespace nxr

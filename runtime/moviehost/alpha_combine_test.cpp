@@ -60,5 +60,36 @@ TEST(AlphaCombine, WholeFramesWrittenPastTheCacheAgreeWithTheScalarLoop) {
   EXPECT_EQ(vector, scalar);
 }
 
+// An update rectangle inside a larger frame: only its pixels change, whether its rows are
+// combined one by one, as one run, or streamed past the caches.
+TEST(AlphaCombine, RectangleChangesOnlyItsOwnPixels) {
+  struct Case {
+    size_t stride, width, rows;
+  };
+  const Case cases[] = {{10, 4, 3}, {10, 10, 3}, {37, 21, 5}, {1000, 700, 600}, {640, 640, 480}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.stride << " " << c.width << " " << c.rows);
+    const size_t total = c.stride * (c.rows + 2);
+    std::vector<uint32_t> white(total), black(total);
+    uint32_t seed = 99;
+    for (size_t i = 0; i < total; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      black[i] = seed & 0x00FFFFFF;
+      white[i] = black[i] | ((seed >> 8) & 0xFF);
+    }
+    // The rectangle starts one row and one pixel in (when there is room), so both ends of each
+    // row border untouched pixels.
+    const size_t start = c.stride + (c.width < c.stride ? 1 : 0);
+    std::vector<uint32_t> out(total, 0x5A5A5A5A), expected(total, 0x5A5A5A5A);
+    combineAlphaRect(white.data() + start, black.data() + start, out.data() + start, c.stride,
+                     c.width, c.rows);
+    for (size_t row = 0; row < c.rows; ++row) {
+      const size_t at = start + row * c.stride;
+      combineAlphaScalar(white.data() + at, black.data() + at, expected.data() + at, c.width);
+    }
+    EXPECT_EQ(out, expected);
+  }
+}
+
 }  // namespace
 }  // namespace nxr

@@ -90,13 +90,12 @@ bool MovieHost::renderLayered(const RECT& requested, bool updateWindow) {
                     nullptr, 0);
   GdiFlush();
 
-  // Rows are stored bottom-up.
-  const int width = frameSize_.cx;
-  for (int y = update.top; y < update.bottom; ++y) {
-    const size_t row = static_cast<size_t>(frameSize_.cy - 1 - y) * width;
-    combineAlpha(white_.pixels + row + update.left, black_.pixels + row + update.left,
-                 output_.pixels + row + update.left, update.right - update.left);
-  }
+  // Rows are stored bottom-up: the lowest row of the update comes first in memory.
+  const size_t width = static_cast<size_t>(frameSize_.cx);
+  const size_t first = static_cast<size_t>(frameSize_.cy - update.bottom) * width + update.left;
+  combineAlphaRect(white_.pixels + first, black_.pixels + first, output_.pixels + first, width,
+                   static_cast<size_t>(update.right - update.left),
+                   static_cast<size_t>(update.bottom - update.top));
   FrameBitsNotification bits{{}, output_.pixels};
   raiseNotification(&bits.header, MHN_FRAME_BITS);
 

@@ -1,4 +1,5 @@
 // The per-pixel alpha combination of a full-HD frame against a plain copy of the same bytes.
+// Compare the ratios of one run: this machine's memory speed changes from run to run.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
