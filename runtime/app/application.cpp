@@ -302,7 +302,7 @@ void Application::removeTrayIcon() {
 void Application::runMessageLoop() {
   // Without a main form nothing could ever end the loop: the run is over.
   if (!mainForm_) return;
-  MSG message;
+  MSG message{};
   while (GetMessageW(&message, nullptr, 0, 0) != 0) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
