@@ -3,6 +3,7 @@
 #include "bridge/command_thread.h"
 #include "bridge/plugins.h"
 #include "bridge/runtime_module.h"
+#include "support/files.h"
 #include "support/text.h"
 #include "support/win.h"
 
@@ -74,16 +75,8 @@ bool writePluginFiles(const std::vector<std::vector<uint8_t>>& libraries,
   if (folder.empty() || folder.back() != u'\\') folder += u'\\';
   for (size_t j = 0; j < libraries.size(); ++j) {
     std::u16string path = folder + toDecimal(static_cast<int64_t>(j)) + u".nxq";
-    ScopedFileHandle file(CreateFileW(asWcstr(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return false;
     const std::vector<uint8_t>& bytes = libraries[j];
-    DWORD written = 0;
-    if (!bytes.empty() && (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
-                                      &written, nullptr) ||
-                           written != bytes.size())) {
-      return false;
-    }
+    if (!writeWholeFile(path, bytes.data(), bytes.size())) return false;
     writtenFiles.push_back(path);
   }
   return true;

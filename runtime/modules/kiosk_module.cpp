@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "dwlgina2.h"
+#include "support/files.h"
 #include "support/win.h"
 
 namespace nxr {
@@ -90,18 +91,6 @@ bool resolveAll(HMODULE h, KioskEntryPoints& e) {
          resolve(h, "wlRestoreDesktopIcons", e.restoreDesktopIcons) && resolve(h, "wlExit", e.exit);
 }
 
-// Writes the library's bytes to the path in one write; false unless every byte was written.
-bool writeLibraryFile(const std::u16string& path, const ResourceBytes& bytes) {
-  ScopedFileHandle file(CreateFileW(asWcstr(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
-  if (bytes.size > MAXDWORD) return false;
-  DWORD written = 0;
-  const DWORD size = static_cast<DWORD>(bytes.size);
-  if (!WriteFile(file.get(), bytes.data, size, &written, nullptr)) return false;
-  return written == size;
-}
-
 // Writes, loads and resolves the library; on any failure nothing stays loaded.
 bool loadLibrary(const KioskLibrarySource& source) {
   std::optional<ResourceBytes> bytes = source.image ? source.image() : loadBinResource(140);
@@ -109,7 +98,7 @@ bool loadLibrary(const KioskLibrarySource& source) {
   const std::u16string path = source.workFolder + u"\\dwlGina2.dll";
   // A second registration replaces the library loaded by the first, whose file is in use.
   unloadKioskLibrary();
-  if (!writeLibraryFile(path, *bytes)) return false;
+  if (!writeWholeFile(path, bytes->data, bytes->size)) return false;
   if (source.extractedFiles) source.extractedFiles->push_back(path);
 
   HMODULE handle = LoadLibraryW(asWcstr(path));
