@@ -314,6 +314,10 @@ void Application::runMessageLoop() {
 }
 
 void Application::shutdown() {
+  // Only the first teardown acts. The process-wide objects it reaches (the registry) may already
+  // be gone when the destructor runs at process exit.
+  if (shutDown_) return;
+  shutDown_ = true;
   removeTrayIcon();
   speechVoice_.reset();
   // No timer may tick into a form that is being destroyed.
@@ -330,7 +334,11 @@ void Application::shutdown() {
 int runApplication(HINSTANCE instance) {
   InitCommonControls();
   Application& application = Application::instance();
-  if (!application.init(instance)) return -1;
+  if (!application.init(instance)) {
+    // The work folder of a failed start-up goes now, while everything it needs still exists.
+    application.shutdown();
+    return -1;
+  }
   application.runMessageLoop();
   application.shutdown();
   DisplayModeList::instance().release();

@@ -42,7 +42,7 @@ class Application : public ApplicationServices {
   // The message loop: runs while a main form exists and has not closed. Without a main form
   // nothing could ever end it, so it returns at once.
   void runMessageLoop();
-  // The teardown; safe to call twice.
+  // The teardown; only the first call acts.
   void shutdown();
 
   // 1 for a screensaver build, else 2 for a kiosk build, else 0.
@@ -119,6 +119,7 @@ class Application : public ApplicationServices {
   ScopedMenu trayMenu_;
   ScopedMenu contextMenu_;
   int32_t exitCode_ = 0;
+  bool shutDown_ = false;
   ComPtr<ISpVoice> speechVoice_;
   std::vector<FormInterface*> forms_;
   FormInterface* mainForm_ = nullptr;
