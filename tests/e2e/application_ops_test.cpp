@@ -2,14 +2,17 @@
 // real top-level windows.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/application.h"
 #include "bridge/event_texts.h"
 #include "bridge/module_registry.h"
 #include "bridge/testing/recording_form.h"
+#include "driver.h"
 
 namespace nxr::e2e {
 namespace {
@@ -158,6 +161,36 @@ TEST_F(ApplicationOps, MinimizeToTrayHidesTheMainForm) {
   EXPECT_EQ(main_.movieCalls, eventCalls(appMinimizeEvent()));
   application_.removeTrayIcon();
   EXPECT_FALSE(application_.trayIconAdded());
+}
+
+// Once the icon is gone, the next minimise modifies an icon the taskbar no longer has: the user
+// is told, and the form stays where it is.
+TEST_F(ApplicationOps, AFailedTrayIconIsReported) {
+  if (!FindWindowW(L"Shell_TrayWnd", nullptr)) GTEST_SKIP() << "no taskbar on this desktop";
+  application_.setMinimizeToTray(true);
+  application_.minimize(1);
+  ASSERT_TRUE(application_.trayIconAdded());
+  application_.removeTrayIcon();
+  main_.showFrame();
+
+  std::atomic<bool> reported{false};
+  std::thread user([&] {
+    for (int tries = 0; tries < 200 && !reported; ++tries) {
+      HWND box = FindWindowW(L"#32770", L"ERROR");
+      DWORD owner = 0;
+      if (box) GetWindowThreadProcessId(box, &owner);
+      if (box && owner == GetCurrentProcessId() && hasChildText(box, L"Unable to Set Tray Icon")) {
+        reported = true;
+        pressButton(box, IDOK);
+      }
+      Sleep(50);
+    }
+  });
+  application_.minimize(1);
+  user.join();
+  EXPECT_TRUE(reported);
+  EXPECT_FALSE(application_.trayIconAdded());
+  EXPECT_TRUE(IsWindowVisible(main_.frame()));
 }
 
 TEST_F(ApplicationOps, ClosingTheMainFormEndsTheMessageLoop) {
