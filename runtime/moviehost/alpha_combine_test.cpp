@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
+
+#include "moviehost/alpha_combine_kernels.h"
 
 namespace nxr {
 namespace {
@@ -90,6 +94,42 @@ TEST(AlphaCombine, RectangleChangesOnlyItsOwnPixels) {
     EXPECT_EQ(out, expected);
   }
 }
+
+#if defined(NXR_ALPHA_VECTOR_KERNELS)
+// Each vector loop on its own (combineAlpha uses only the one the processor allows), with and
+// without streaming: whole 64-byte lines only, and the same pixels as the scalar loop.
+TEST(AlphaCombine, EachVectorLoopAgreesWithTheScalarLoop) {
+  using Kernel = size_t (*)(const uint32_t*, const uint32_t*, uint32_t*, size_t, bool);
+  struct Case {
+    const char* name;
+    Kernel kernel;
+    bool available;
+  };
+  const Case kernels[] = {{"sse2", combineLinesSse2, true},
+                          {"avx2", combineLinesAvx2, processorHasAvx2()}};
+  constexpr size_t kPixels = 16 * 40 + 9;  // the last 9 are no whole line
+  std::vector<uint32_t> white(kPixels), black(kPixels);
+  uint32_t seed = 7;
+  for (size_t i = 0; i < kPixels; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    black[i] = seed & 0x00FFFFFF;
+    white[i] = black[i] | ((seed >> 8) & 0xFF);
+  }
+  std::vector<uint32_t> expected(kPixels);
+  combineAlphaScalar(white.data(), black.data(), expected.data(), kPixels);
+  for (const Case& k : kernels) {
+    if (!k.available) continue;
+    for (bool stream : {false, true}) {
+      SCOPED_TRACE(testing::Message() << k.name << (stream ? " streamed" : ""));
+      alignas(64) static uint32_t out[kPixels];
+      std::fill(std::begin(out), std::end(out), 0x5A5A5A5Au);
+      EXPECT_EQ(k.kernel(white.data(), black.data(), out, kPixels, stream), 16u * 40);
+      EXPECT_TRUE(std::equal(out, out + 16 * 40, expected.begin()));
+      EXPECT_EQ(out[16 * 40], 0x5A5A5A5Au) << "past the last whole line";
+    }
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace nxr
