@@ -140,6 +140,11 @@ class MovieHost final : public IOleClientSite,
   // Major version from FlashVersion; 0 without a control.
   int controlMajorVersion() const;
 
+  using UpdateLayeredWindowProc = BOOL(WINAPI*)(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF,
+                                                BLENDFUNCTION*, DWORD);
+  // Tests watch what a paint hands to the layered window through a function of their own.
+  void replaceUpdateLayeredWindow(UpdateLayeredWindowProc proc) { updateLayeredWindow_ = proc; }
+
  private:
   class HostSubclass;
   class ControlSubclass;
@@ -237,8 +242,6 @@ class MovieHost final : public IOleClientSite,
   Frame output_, white_, black_;
   SIZE frameSize_{};
   HMODULE user32_ = nullptr;
-  using UpdateLayeredWindowProc = BOOL(WINAPI*)(HWND, HDC, POINT*, SIZE*, HDC, POINT*, COLORREF,
-                                                BLENDFUNCTION*, DWORD);
   UpdateLayeredWindowProc updateLayeredWindow_ = nullptr;
   HDC offscreenWindowDc_ = nullptr;  // the window DC of an off-screen hand-out
   HDC handedOutDc_ = nullptr;

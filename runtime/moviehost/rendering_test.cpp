@@ -90,14 +90,44 @@ TEST_F(Rendering, AlphaComesFromTheWhiteAndBlackPasses) {
   for (int shift : {0, 8, 16}) EXPECT_LE((pixel >> shift) & 0xFF, partial);
 }
 
-TEST_F(Rendering, OpacityIsKeptAndReadBack) {
+// What each paint handed to the layered window.
+struct LayeredUpdate {
+  BYTE constantAlpha;
+  BYTE alphaFormat;
+  DWORD flags;
+  SIZE size;
+};
+std::vector<LayeredUpdate> layeredUpdates;
+
+BOOL WINAPI recordLayeredUpdate(HWND window, HDC screen, POINT* position, SIZE* size, HDC source,
+                                POINT* origin, COLORREF key, BLENDFUNCTION* blend, DWORD flags) {
+  layeredUpdates.push_back({blend->SourceConstantAlpha, blend->AlphaFormat, flags, *size});
+  return UpdateLayeredWindow(window, screen, position, size, source, origin, key, blend, flags);
+}
+
+TEST_F(Rendering, OpacityReachesTheLayeredWindow) {
+  MovieHost* host = nullptr;
+  SendMessageW(host_, RegisterWindowMessageA(kGetObjectPointerMessage), 0,
+               reinterpret_cast<LPARAM>(&host));
+  ASSERT_NE(host, nullptr);
+  host->replaceUpdateLayeredWindow(recordLayeredUpdate);
   for (int opacity : {128, 0, 255}) {
+    SCOPED_TRACE(opacity);
     BYTE value = static_cast<BYTE>(opacity);
     EXPECT_EQ(SendMessageW(host_, MHM_SET_OPACITY, 0, reinterpret_cast<LPARAM>(&value)), 1);
     int32_t read = -1;
     EXPECT_EQ(SendMessageW(host_, MHM_GET_OPACITY, 0, reinterpret_cast<LPARAM>(&read)), 1);
     EXPECT_EQ(read, opacity);
-    UpdateWindow(host_);  // the paint hands the frame to the layered window with this opacity
+    // Setting the opacity invalidated the host: its next paint hands the frame over with it,
+    // on top of the per-pixel alpha.
+    layeredUpdates.clear();
+    UpdateWindow(host_);
+    ASSERT_EQ(layeredUpdates.size(), 1u);
+    EXPECT_EQ(layeredUpdates[0].constantAlpha, opacity);
+    EXPECT_EQ(layeredUpdates[0].alphaFormat, AC_SRC_ALPHA);
+    EXPECT_EQ(layeredUpdates[0].flags, DWORD{ULW_ALPHA});
+    EXPECT_EQ(layeredUpdates[0].size.cx, 320);
+    EXPECT_EQ(layeredUpdates[0].size.cy, 240);
   }
 }
 
