@@ -73,7 +73,6 @@ class Application : public ApplicationServices {
   void minimize(int32_t formIndex) override;
   void restore() override;
   void setMinimizeToTray(bool on) override { minimizeToTray_ = on; }
-  bool minimizeToTrayEnabled() const { return minimizeToTray_; }
   std::u16string commandLine() const override;
   // Removes the tray icon if it was added.
   void removeTrayIcon();

@@ -40,7 +40,7 @@ class ApplicationServices {
   // The deciphered project variable, or "nxr_notfound".
   virtual std::u16string getGlobalVar(const std::u16string& name) const = 0;
   virtual std::u16string getSecureVar(const std::u16string& name) const = 0;
-  // Minimises the form with the index (0: every form), or the main form into the tray when the
+  // Minimises the form with the index (0: the main form), or the main form into the tray when the
   // minimize-to-tray switch is on; then raises the application minimize event.
   virtual void minimize(int32_t formIndex) = 0;
   // Restores every form, then raises the application restore event.
