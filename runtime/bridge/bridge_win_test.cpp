@@ -7,6 +7,7 @@
 #include "bridge/machine_environment.h"
 #include "bridge/runtime_module.h"
 #include "bridge/script_bridge.h"
+#include "bridge/testing/recording_diagnostics.h"
 #include "bridge/testing/recording_form.h"
 #include "bridge/testing/test_module.h"
 #include "support/text.h"
@@ -110,13 +111,6 @@ TEST(ScriptBridgeInstance, SharesTheRegistryAndCounter) {
   EXPECT_EQ(first.size(), 6u);
 }
 
-class RecordingDiagnostics : public BridgeDiagnostics {
- public:
-  std::vector<std::u16string> boxes;
-  void showRuntimeError(const std::u16string& text) override { boxes.push_back(text); }
-  void debugOutput(const std::u16string&) override {}
-};
-
 // The example plug-in is a separate DLL; calling it through the bridge checks the module,
 // method and form slot orders across the library boundary.
 TEST(ExamplePlugin, ModuleCallsThroughTheBridge) {
@@ -141,13 +135,11 @@ TEST(ExamplePlugin, ModuleCallsThroughTheBridge) {
   ASSERT_TRUE(registry.registerModule(moduleName(*module), module));
   RecordingForm form(0, u"main");
   registry.registerForm(0, &form);
-  RecordingDiagnostics diagnostics;
+  testing::RecordingDiagnostics diagnostics;
   ScriptBridge bridge(registry, diagnostics);
   auto call = [&](const std::u16string& method, const std::u16string& parameters) {
-    return bridge.handleInvoke(u"<invoke name=\"nxr.Extensions.Example." + method +
-                               u"\" returntype=\"xml\"><arguments><string>000000</string>"
-                               u"<string>" +
-                               parameters + u"</string></arguments></invoke>");
+    return bridge.handleInvoke(
+        testing::invokeRequest(u"nxr.Extensions.Example." + method, u"000000", parameters));
   };
   EXPECT_EQ(call(u"add", u"&lt;{brix}&gt;&quot;40&quot;,&quot;2&quot;"), u"42");
   EXPECT_EQ(call(u"greet", u"&lt;{brix}&gt;&quot;a@co@b&quot;"), u"&quot;Hello, a,b&quot;");

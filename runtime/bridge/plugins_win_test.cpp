@@ -4,6 +4,7 @@
 
 #include "bridge/plugins.h"
 #include "bridge/script_bridge.h"
+#include "bridge/testing/recording_diagnostics.h"
 #include "bridge/testing/recording_form.h"
 #include "bridge/testing/test_module.h"
 #include "support/text.h"
@@ -79,15 +80,8 @@ class TempFolder {
   std::u16string path_;
 };
 
-class NoDiagnostics : public BridgeDiagnostics {
- public:
-  std::vector<std::u16string> boxes;
-  void showRuntimeError(const std::u16string& text) override { boxes.push_back(text); }
-  void debugOutput(const std::u16string&) override {}
-};
-
 std::u16string call(ModuleRegistry& registry, const std::u16string& command) {
-  NoDiagnostics diagnostics;
+  testing::RecordingDiagnostics diagnostics;
   ScriptBridge bridge(registry, diagnostics);
   std::u16string reply = bridge.handleInvoke(u"<invoke name=\"" + command +
                                              u"\"><arguments><string>000000</string>"

@@ -2,6 +2,7 @@
 // module (built-in or from a plug-in), and the base classes of the built-in modules.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -46,6 +47,22 @@ class ModuleMethod : public sdk::ModuleMethod {
   std::u16string result_;
 };
 
+// A built-in script method whose body is a function of the calling form and the arguments.
+class FunctionMethod : public ModuleMethod {
+ public:
+  using Body = std::function<std::u16string(FormInterface&, const std::vector<std::u16string>&)>;
+  FunctionMethod(std::u16string name, Body body)
+      : ModuleMethod(std::move(name)), body_(std::move(body)) {}
+
+ protected:
+  std::u16string call(FormInterface& form, const std::vector<std::u16string>& args) override {
+    return body_(form, args);
+  }
+
+ private:
+  Body body_;
+};
+
 // Base of a built-in module: author, version, name and the owned method table.
 class RuntimeModule : public sdk::RuntimeModule {
  public:
@@ -71,6 +88,9 @@ class RuntimeModule : public sdk::RuntimeModule {
  protected:
   // Enters a method under its name; a second method of the same name is dropped.
   void addMethod(std::unique_ptr<ModuleMethod> method);
+  void addMethod(std::u16string name, FunctionMethod::Body body) {
+    addMethod(std::make_unique<FunctionMethod>(std::move(name), std::move(body)));
+  }
 
  private:
   std::u16string author_;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "bridge/testing/recording_diagnostics.h"
 #include "bridge/testing/recording_form.h"
 #include "bridge/testing/test_module.h"
 #include "support/text.h"
@@ -9,25 +10,11 @@
 namespace nxr {
 namespace {
 
+using testing::RecordingDiagnostics;
 using testing::RecordingForm;
 using testing::TestModule;
 
 std::string show(const std::u16string& text) { return utf16ToUtf8(text); }
-
-class RecordingDiagnostics : public BridgeDiagnostics {
- public:
-  std::vector<std::u16string> boxes;
-  std::vector<std::u16string> output;
-  void showRuntimeError(const std::u16string& text) override { boxes.push_back(text); }
-  void debugOutput(const std::u16string& text) override { output.push_back(text); }
-};
-
-// A request as the control delivers it; parameters as they arrive (XML-escaped).
-std::u16string request(const std::u16string& command, const std::u16string& formId,
-                       const std::u16string& parameters) {
-  return u"<invoke name=\"" + command + u"\" returntype=\"xml\"><arguments><string>" + formId +
-         u"</string><string>" + parameters + u"</string></arguments></invoke>";
-}
 
 class ScriptBridgeTest : public ::testing::Test {
  protected:
@@ -61,13 +48,14 @@ TEST_F(ScriptBridgeTest, HandshakeThroughRequests) {
       {uR"(<invoke name="nxr.hasEI" returntype="xml"><arguments><string>null</string></arguments></invoke>)",
        u"000001"},
       // The counter is shared by every form.
-      {request(u"nxr.hasEI", u"000001", u""), u"000002"},
-      {request(u"nxr.initppsv", u"000000", u"&lt;{brix}&gt;&quot;&quot;"), u"invalid"},
-      {request(u"nxr.initforms", u"000001", u"&lt;{brix}&gt;&quot;&quot;"),
+      {testing::invokeRequest(u"nxr.hasEI", u"000001", u""), u"000002"},
+      {testing::invokeRequest(u"nxr.initppsv", u"000000", u"&lt;{brix}&gt;&quot;&quot;"),
+       u"invalid"},
+      {testing::invokeRequest(u"nxr.initforms", u"000001", u"&lt;{brix}&gt;&quot;&quot;"),
        u"main&lt;{!z!}&gt;standard&lt;{!z!!}&gt;help&lt;{!z!}&gt;transparent&lt;{!z!}&gt;"
        u"thisForm&lt;{!z!!}&gt;"},
       // Commands are compared exactly.
-      {request(u"nxr.HasEI", u"000000", u""), u""},
+      {testing::invokeRequest(u"nxr.HasEI", u"000000", u""), u""},
   };
   for (const auto& c : cases) EXPECT_EQ(bridge.handleInvoke(c.request), c.reply) << show(c.request);
   // "nxr.HasEI" is routed: module "nxr" does not exist.
@@ -76,8 +64,8 @@ TEST_F(ScriptBridgeTest, HandshakeThroughRequests) {
 }
 
 TEST_F(ScriptBridgeTest, InitialiseAnswersTheEncodedClassDeclarations) {
-  std::u16string reply =
-      bridge.handleInvoke(request(u"nxr.initialise", u"000000", u"&lt;{brix}&gt;&quot;&quot;"));
+  std::u16string reply = bridge.handleInvoke(
+      testing::invokeRequest(u"nxr.initialise", u"000000", u"&lt;{brix}&gt;&quot;&quot;"));
   EXPECT_EQ(reply, encodeResultText(registry.classDeclarations(), true));
   EXPECT_TRUE(reply.starts_with(u"Extensions&lt;{!!z!!}&gt;&lt;{!z!!}&gt;GlobalVariables"));
   // The program folder, doubled by the declarations and again for an ActionScript 2 form.
@@ -112,7 +100,8 @@ TEST_F(ScriptBridgeTest, MethodCallsThroughRequests) {
   };
   for (const auto& c : cases) {
     app.calls.clear();
-    EXPECT_EQ(bridge.handleInvoke(request(u"nxr.Application.echo", c.formId, c.parameters)),
+    EXPECT_EQ(bridge.handleInvoke(
+                  testing::invokeRequest(u"nxr.Application.echo", c.formId, c.parameters)),
               c.reply)
         << show(c.parameters);
     ASSERT_EQ(app.calls.size(), 1u);
@@ -124,14 +113,14 @@ TEST_F(ScriptBridgeTest, MethodCallsThroughRequests) {
 
 TEST_F(ScriptBridgeTest, As2DoublesBackslashesUntilFlash9Ready) {
   app.answer = [](const std::vector<std::u16string>&) { return std::u16string(u"\"C:\\x\""); };
-  const std::u16string call = request(u"nxr.Application.echo", u"000001", u"");
+  const std::u16string call = testing::invokeRequest(u"nxr.Application.echo", u"000001", u"");
   EXPECT_EQ(bridge.handleInvoke(call), u"&quot;C:\\\\x&quot;");
-  EXPECT_EQ(bridge.handleInvoke(request(u"nxr.flash9ready", u"000001", u"")), u"");
+  EXPECT_EQ(bridge.handleInvoke(testing::invokeRequest(u"nxr.flash9ready", u"000001", u"")), u"");
   EXPECT_TRUE(help.scriptReady);
   EXPECT_FALSE(main.scriptReady);
   EXPECT_EQ(bridge.handleInvoke(call), u"&quot;C:\\x&quot;");
   // An id that matches no form is ignored.
-  EXPECT_EQ(bridge.handleInvoke(request(u"nxr.flash9ready", u"000009", u"")), u"");
+  EXPECT_EQ(bridge.handleInvoke(testing::invokeRequest(u"nxr.flash9ready", u"000009", u"")), u"");
 }
 
 TEST_F(ScriptBridgeTest, RoutingFailures) {
@@ -164,7 +153,7 @@ TEST_F(ScriptBridgeTest, RoutingFailures) {
   for (const auto& c : cases) {
     diagnostics.boxes.clear();
     app.calls.clear();
-    std::u16string reply = bridge.handleInvoke(request(c.command, c.formId, u""));
+    std::u16string reply = bridge.handleInvoke(testing::invokeRequest(c.command, c.formId, u""));
     EXPECT_EQ(reply, c.calls ? u"C:\\\\x" : u"") << show(c.command);
     EXPECT_EQ(diagnostics.boxes, c.boxes) << show(c.command);
     EXPECT_EQ(app.calls.size(), c.calls) << show(c.command);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "bridge/protocol.h"
 #include "modules/builtin_registration.h"
 #include "support/message_box.h"
 #include "support/text.h"
@@ -18,32 +19,7 @@ using Args = std::vector<std::u16string>;
 
 std::u16string quoted(const std::u16string& text) { return u"\"" + text + u"\""; }
 
-std::u16string replaceAll(std::u16string text, std::u16string_view from, std::u16string_view to) {
-  for (size_t at = text.find(from); at != std::u16string::npos; at = text.find(from, at)) {
-    text.replace(at, from.size(), to);
-    at += to.size();
-  }
-  return text;
-}
-
 std::u16string boolean(bool value) { return value ? u"true" : u"false"; }
-
-// A method whose body is a function of the module, the calling form and the arguments.
-class ApplicationMethod : public ModuleMethod {
- public:
-  using Body = std::function<std::u16string(ApplicationModule&, FormInterface&, const Args&)>;
-  ApplicationMethod(ApplicationModule& module, std::u16string name, Body body)
-      : ModuleMethod(std::move(name)), module_(module), body_(std::move(body)) {}
-
- protected:
-  std::u16string call(FormInterface& form, const Args& args) override {
-    return body_(module_, form, args);
-  }
-
- private:
-  ApplicationModule& module_;
-  Body body_;
-};
 
 // The part of a path after its last backslash.
 std::u16string fileNamePart(const std::u16string& path) {
@@ -143,8 +119,9 @@ ApplicationModule::ApplicationModule(ApplicationServices& services, ModuleRegist
 bool ApplicationModule::registerMethods() {
   using M = ApplicationModule;
   using F = FormInterface;
-  auto add = [this](const char16_t* name, ApplicationMethod::Body body) {
-    addMethod(std::make_unique<ApplicationMethod>(*this, name, std::move(body)));
+  using Body = std::function<std::u16string(M&, F&, const Args&)>;
+  auto add = [this](const char16_t* name, Body body) {
+    addMethod(name, [this, body](F& form, const Args& args) { return body(*this, form, args); });
   };
   auto none = [](M&, F&, const Args&) { return std::u16string(); };
 

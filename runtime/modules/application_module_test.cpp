@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bridge/script_bridge.h"
+#include "bridge/testing/recording_diagnostics.h"
 #include "bridge/testing/recording_form.h"
 #include "modules/screensaver_module.h"
 #include "support/message_box.h"
@@ -361,22 +362,13 @@ TEST_F(ApplicationModuleTest, FullScreenSavesTheStyleOnceAndRestoresIt) {
   EXPECT_FALSE(module_.fullScreen());
 }
 
-class QuietDiagnostics : public BridgeDiagnostics {
- public:
-  std::vector<std::u16string> boxes;
-  void showRuntimeError(const std::u16string& text) override { boxes.push_back(text); }
-  void debugOutput(const std::u16string&) override {}
-};
-
 // Whole requests as a movie on form 0 sends them, through the bridge to the module and back.
 TEST_F(ApplicationModuleTest, AnswersRequestsThroughTheBridge) {
   ASSERT_TRUE(registry_.registerModule(module_.name(), &module_));
-  QuietDiagnostics diagnostics;
+  testing::RecordingDiagnostics diagnostics;
   ScriptBridge bridge(registry_, diagnostics);
   auto request = [](const std::u16string& command, const std::u16string& arguments) {
-    return u"<invoke name=\"" + command +
-           u"\" returntype=\"xml\"><arguments><string>000000</string><string>&lt;{brix}&gt;" +
-           arguments + u"</string></arguments></invoke>";
+    return testing::invokeRequest(command, u"000000", u"&lt;{brix}&gt;" + arguments);
   };
   struct Case {
     const char16_t* command;

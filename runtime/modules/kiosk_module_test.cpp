@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bridge/script_bridge.h"
+#include "bridge/testing/recording_diagnostics.h"
 #include "bridge/testing/recording_form.h"
 #include "bridge/testing/test_module.h"
 #include "support/text.h"
@@ -41,17 +42,8 @@ class WindowForm : public testing::RecordingForm {
   sdk::WindowHandle NXR_CALL getWindow() override { return reinterpret_cast<HWND>(0x5678); }
 };
 
-class NoDiagnostics : public BridgeDiagnostics {
- public:
-  std::vector<std::u16string> boxes;
-  void showRuntimeError(const std::u16string& text) override { boxes.push_back(text); }
-  void debugOutput(const std::u16string&) override {}
-};
-
 std::u16string request(const std::u16string& command) {
-  return u"<invoke name=\"" + command +
-         u"\" returntype=\"xml\"><arguments><string>000000</string><string>&lt;{brix}&gt;"
-         u"</string></arguments></invoke>";
+  return testing::invokeRequest(command, u"000000", u"&lt;{brix}&gt;");
 }
 
 class KioskModuleTest : public ::testing::Test {
@@ -101,7 +93,7 @@ class KioskModuleTest : public ::testing::Test {
   std::vector<std::u16string> extracted;
   std::vector<uint8_t> image;
   ModuleRegistry registry{[] { return DeclarationEnvironment{}; }};
-  NoDiagnostics diagnostics;
+  testing::RecordingDiagnostics diagnostics;
   ScriptBridge bridge{registry, diagnostics};
   WindowForm form;
 };

@@ -18,24 +18,6 @@ std::u16string joinPath(const std::u16string& folder, const std::u16string& name
   return folder + u"\\" + name;
 }
 
-// A method whose body is a function of the module and the arguments.
-class LibraryMethod : public ModuleMethod {
- public:
-  using Body =
-      std::function<std::u16string(const LibraryModule&, const std::vector<std::u16string>&)>;
-  LibraryMethod(const LibraryModule& module, std::u16string name, Body body)
-      : ModuleMethod(std::move(name)), module_(module), body_(std::move(body)) {}
-
- protected:
-  std::u16string call(FormInterface&, const std::vector<std::u16string>& args) override {
-    return body_(module_, args);
-  }
-
- private:
-  const LibraryModule& module_;
-  Body body_;
-};
-
 const std::u16string& argument(const std::vector<std::u16string>& args, size_t index) {
   static const std::u16string kEmpty;
   return index < args.size() ? args[index] : kEmpty;
@@ -48,8 +30,9 @@ LibraryModule::LibraryModule(const ProjectData& project)
 
 bool LibraryModule::registerMethods() {
   using Args = std::vector<std::u16string>;
-  auto add = [this](const char16_t* name, LibraryMethod::Body body) {
-    addMethod(std::make_unique<LibraryMethod>(*this, name, std::move(body)));
+  using Body = std::function<std::u16string(const LibraryModule&, const Args&)>;
+  auto add = [this](const char16_t* name, Body body) {
+    addMethod(name, [this, body](FormInterface&, const Args& args) { return body(*this, args); });
   };
   add(u"extractAllToDir", [](const LibraryModule& m, const Args& args) {
     m.writeAllEmbeddedFiles(argument(args, 0));

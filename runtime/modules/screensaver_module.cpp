@@ -8,35 +8,20 @@
 
 namespace nxr {
 
-namespace {
-
-// Hands the switch (exactly "true" is on) to one of the calling form's two fields.
-class SwitchMethod : public ModuleMethod {
- public:
-  using Setter = void (*)(FormInterface&, bool);
-  SwitchMethod(std::u16string name, Setter setter)
-      : ModuleMethod(std::move(name)), setter_(setter) {}
-
- protected:
-  std::u16string call(FormInterface& form, const std::vector<std::u16string>& args) override {
-    if (!args.empty()) setter_(form, args[0] == u"true");
-    return {};
-  }
-
- private:
-  Setter setter_;
-};
-
-}  // namespace
-
 ScreensaverModule::ScreensaverModule()
     : RuntimeModule(u"nxr runtime", u"1.0.0", u"nxr.Application.Screensaver") {}
 
 bool ScreensaverModule::registerMethods() {
-  addMethod(std::make_unique<SwitchMethod>(
-      u"mouseMoveExits", [](FormInterface& form, bool on) { form.setMouseMoveExits(on); }));
-  addMethod(std::make_unique<SwitchMethod>(
-      u"keyPressExits", [](FormInterface& form, bool on) { form.setKeyPressExits(on); }));
+  // Each hands the switch (exactly "true" is on) to one of the calling form's two fields.
+  using Args = std::vector<std::u16string>;
+  addMethod(u"mouseMoveExits", [](FormInterface& form, const Args& args) {
+    if (!args.empty()) form.setMouseMoveExits(args[0] == u"true");
+    return std::u16string();
+  });
+  addMethod(u"keyPressExits", [](FormInterface& form, const Args& args) {
+    if (!args.empty()) form.setKeyPressExits(args[0] == u"true");
+    return std::u16string();
+  });
   return true;
 }
 

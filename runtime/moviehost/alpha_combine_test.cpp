@@ -11,6 +11,19 @@
 namespace nxr {
 namespace {
 
+// Two passes of count pseudo-random pixels that differ only in blue, as a movie drawn over white
+// and over black would.
+void drawPasses(size_t count, uint32_t seed, std::vector<uint32_t>& white,
+                std::vector<uint32_t>& black) {
+  white.resize(count);
+  black.resize(count);
+  for (size_t i = 0; i < count; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    black[i] = seed & 0x00FFFFFF;
+    white[i] = black[i] | ((seed >> 8) & 0xFF);
+  }
+}
+
 TEST(AlphaCombine, AlphaComesFromTheBlueDifference) {
   struct Case {
     uint32_t white, black, expected;
@@ -51,13 +64,8 @@ TEST(AlphaCombine, WholeFramesWrittenPastTheCacheAgreeWithTheScalarLoop) {
   // A full-HD frame is large enough for the streaming stores; start one pixel into the buffer so
   // that the unaligned head and the tail are covered too.
   constexpr size_t kPixels = 1920 * 1080 + 5;
-  std::vector<uint32_t> white(kPixels + 1), black(kPixels + 1);
-  uint32_t seed = 12345;
-  for (size_t i = 0; i < white.size(); ++i) {
-    seed = seed * 1103515245u + 12345u;
-    black[i] = seed & 0x00FFFFFF;
-    white[i] = black[i] | ((seed >> 8) & 0xFF);
-  }
+  std::vector<uint32_t> white, black;
+  drawPasses(kPixels + 1, 12345, white, black);
   std::vector<uint32_t> vector(kPixels + 1), scalar(kPixels + 1);
   combineAlpha(white.data() + 1, black.data() + 1, vector.data() + 1, kPixels);
   combineAlphaScalar(white.data() + 1, black.data() + 1, scalar.data() + 1, kPixels);
@@ -74,13 +82,8 @@ TEST(AlphaCombine, RectangleChangesOnlyItsOwnPixels) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.stride << " " << c.width << " " << c.rows);
     const size_t total = c.stride * (c.rows + 2);
-    std::vector<uint32_t> white(total), black(total);
-    uint32_t seed = 99;
-    for (size_t i = 0; i < total; ++i) {
-      seed = seed * 1103515245u + 12345u;
-      black[i] = seed & 0x00FFFFFF;
-      white[i] = black[i] | ((seed >> 8) & 0xFF);
-    }
+    std::vector<uint32_t> white, black;
+    drawPasses(total, 99, white, black);
     // The rectangle starts one row and one pixel in (when there is room), so both ends of each
     // row border untouched pixels.
     const size_t start = c.stride + (c.width < c.stride ? 1 : 0);
@@ -108,13 +111,8 @@ TEST(AlphaCombine, EachVectorLoopAgreesWithTheScalarLoop) {
   const Case kernels[] = {{"sse2", combineLinesSse2, true},
                           {"avx2", combineLinesAvx2, processorHasAvx2()}};
   constexpr size_t kPixels = 16 * 40 + 9;  // the last 9 are no whole line
-  std::vector<uint32_t> white(kPixels), black(kPixels);
-  uint32_t seed = 7;
-  for (size_t i = 0; i < kPixels; ++i) {
-    seed = seed * 1103515245u + 12345u;
-    black[i] = seed & 0x00FFFFFF;
-    white[i] = black[i] | ((seed >> 8) & 0xFF);
-  }
+  std::vector<uint32_t> white, black;
+  drawPasses(kPixels, 7, white, black);
   std::vector<uint32_t> expected(kPixels);
   combineAlphaScalar(white.data(), black.data(), expected.data(), kPixels);
   for (const Case& k : kernels) {

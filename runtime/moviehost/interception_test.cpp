@@ -17,12 +17,8 @@
 namespace nxr {
 namespace {
 
+using test::exportOf;
 using test::fixtureImage;
-
-template <typename Procedure>
-Procedure exportOf(const MemoryModule& module, const char* name) {
-  return procedureCast<Procedure>(module.getProcAddress(name));
-}
 
 std::string narrow(const std::u16string& text) { return std::string(text.begin(), text.end()); }
 

@@ -12,12 +12,8 @@
 namespace nxr {
 namespace {
 
+using test::exportOf;
 using test::fixtureImage;
-
-template <typename Procedure>
-Procedure exportOf(const MemoryModule& module, const char* name) {
-  return procedureCast<Procedure>(module.getProcAddress(name));
-}
 
 bool insideModule(const MemoryModule& module, const void* pointer) {
   MEMORY_BASIC_INFORMATION info{};

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "moviehost/executable_code.h"
+#include "moviehost/memory_module.h"
+
 namespace nxr::test {
 
 // The folder of the running test program, with a trailing backslash.
@@ -18,5 +21,11 @@ const std::vector<uint8_t>& fixtureImage();
 // Clears and reads back the fixture's entry point log.
 void clearFixtureEvents();
 std::string fixtureEvents();
+
+// An export of a module loaded from memory, as a function of the given type.
+template <typename Procedure>
+Procedure exportOf(const MemoryModule& module, const char* name) {
+  return procedureCast<Procedure>(module.getProcAddress(name));
+}
 
 }  // namespace nxr::test
